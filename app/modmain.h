@@ -1,0 +1,21 @@
+#pragma once
+
+// The program's start and its one orderly way out.
+void Main();
+void ExitApplication();
+
+// The settings file: restored into page 1 at start-up, written from it at the end.
+void LoadSettings();
+void SaveSettings();
+
+// The serial link and the transfer file. Each Open shows its own message and
+// sets page 1's abort flag when it fails; the Closes never fail and may be
+// repeated.
+void OpenCommPort();
+void CloseCommPort();
+void OpenTransferFile();
+void CloseTransferFile();
+
+// Runs the whole transfer on page 3 and returns when it has ended.
+void RunTransfer();
+void ShowReport();

@@ -1,0 +1,7 @@
+#include "app/transferstate.h"
+
+TransferState &transferState()
+{
+    static TransferState state;
+    return state;
+}

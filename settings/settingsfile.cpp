@@ -1,0 +1,124 @@
+#include "settings/settingsfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <limits>
+
+namespace {
+
+const QString kFileName = QStringLiteral("jxf.ini");
+const QByteArray kLineEnd = QByteArrayLiteral("\r\n");
+constexpr int kLineCount = 5;
+// A settings file holds five short lines; a larger one is damaged and is only
+// read up to this size so that a stray binary file cannot exhaust memory.
+constexpr qint64 kMaxBytesRead = 4 * 1024 * 1024;
+
+// Splits on CR LF, lone LF or lone CR, so a file edited elsewhere still reads.
+QList<QByteArray> splitLines(const QByteArray &data)
+{
+    QList<QByteArray> lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < data.size() && lines.size() < kLineCount; ++i) {
+        const char c = data.at(i);
+        if (c != '\r' && c != '\n')
+            continue;
+        lines.append(data.mid(start, i - start));
+        if (c == '\r' && i + 1 < data.size() && data.at(i + 1) == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (lines.size() < kLineCount && start < data.size())
+        lines.append(data.mid(start));
+    return lines;
+}
+
+} // namespace
+
+namespace SettingsFile {
+
+QString folder()
+{
+    const QString windir = qEnvironmentVariable("windir");
+    if (!windir.isEmpty())
+        return windir;
+#ifdef Q_OS_WIN
+    return QString(); // the root of the current drive
+#else
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/quillet");
+#endif
+}
+
+QString path()
+{
+    return folder() + QLatin1Char('/') + kFileName;
+}
+
+std::optional<qint16> toIndex(const QByteArray &line)
+{
+    const QByteArray text = line.trimmed();
+    if (text.isEmpty() || text.size() > 12)
+        return std::nullopt;
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    if (!ok || value < std::numeric_limits<qint16>::min() ||
+        value > std::numeric_limits<qint16>::max())
+        return std::nullopt;
+    return static_cast<qint16>(value);
+}
+
+std::optional<StoredSettings> read(const QString &filePath)
+{
+    QFile file(filePath);
+    if (QFileInfo(filePath).isDir() || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QList<QByteArray> lines = splitLines(file.read(kMaxBytesRead));
+    StoredSettings stored;
+    const auto line = [&lines](int n) -> const QByteArray * {
+        return n < lines.size() ? &lines.at(n) : nullptr;
+    };
+    if (auto l = line(0))
+        stored.transferIndex = toIndex(*l);
+    if (auto l = line(1))
+        stored.fileName = QString::fromLocal8Bit(*l);
+    if (auto l = line(2))
+        stored.portIndex = toIndex(*l);
+    if (auto l = line(3))
+        stored.baudIndex = toIndex(*l);
+    if (auto l = line(4))
+        stored.directory = QString::fromLocal8Bit(*l);
+    return stored;
+}
+
+QByteArray compose(const SettingsToSave &values)
+{
+    QByteArray out;
+    out += QByteArray::number(values.transferIndex) + kLineEnd;
+    out += values.fileName.toLocal8Bit() + kLineEnd;
+    out += QByteArray::number(values.portIndex) + kLineEnd;
+    out += QByteArray::number(values.baudIndex) + kLineEnd;
+    out += QDir::toNativeSeparators(values.directory).toLocal8Bit() + kLineEnd;
+    return out;
+}
+
+bool write(const QString &filePath, const SettingsToSave &values)
+{
+    const QString dir = QFileInfo(filePath).absolutePath();
+    if (!QDir().mkpath(dir))
+        return false;
+    QSaveFile file(filePath);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray bytes = compose(values);
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+} // namespace SettingsFile

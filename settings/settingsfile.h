@@ -1,0 +1,51 @@
+#pragma once
+
+#include <optional>
+#include <QString>
+
+// What page 1 keeps from one run to the next. Each value is absent when its
+// line was missing or could not be converted, so that it is skipped on its
+// own and the lines after it keep their meaning.
+struct StoredSettings
+{
+    std::optional<qint16> transferIndex;
+    std::optional<QString> fileName;
+    std::optional<qint16> portIndex;
+    std::optional<qint16> baudIndex;
+    std::optional<QString> directory;
+};
+
+// The values written at the end of a run, from page 1's controls as they stand.
+struct SettingsToSave
+{
+    int transferIndex = 0;
+    QString fileName;
+    int portIndex = 0;
+    int baudIndex = 0;
+    QString directory;
+};
+
+namespace SettingsFile {
+
+// The one place that decides where the settings file lives.
+QString path();
+
+// The folder that holds the settings file; COM port links live below it.
+QString folder();
+
+// Reads the settings at filePath. Returns nothing when the file cannot be
+// opened; otherwise each line that could be read and converted.
+std::optional<StoredSettings> read(const QString &filePath);
+
+// The exact bytes of a settings file: five lines, CR LF, local 8-bit text.
+QByteArray compose(const SettingsToSave &values);
+
+// Replaces the file at filePath in one step, so that a failed save never
+// leaves a truncated file behind. Creates the folder when needed.
+bool write(const QString &filePath, const SettingsToSave &values);
+
+// A line as a 16-bit list index: decimal digits with an optional sign and
+// surrounding blanks; anything else, or a value outside 16 bits, is nothing.
+std::optional<qint16> toIndex(const QByteArray &line);
+
+} // namespace SettingsFile

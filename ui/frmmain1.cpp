@@ -1,0 +1,196 @@
+#include "ui/frmmain1.h"
+
+#include "app/modmain.h"
+#include "app/transferstate.h"
+#include "ui/forms.h"
+#include "ui/frmmain2.h"
+#include "ui/frmsplash.h"
+#include "ui/msgbox.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+const QStringList kTransferTypes = {
+    QStringLiteral("MMI Dump, (Drive -> PC)"),
+    QStringLiteral("JXF transfer, (Drive -> PC)"),
+    QStringLiteral("JXF transfer, (PC -> Drive)"),
+};
+const QStringList kBaudRates = {
+    QStringLiteral("300"),   QStringLiteral("600"),   QStringLiteral("1200"),
+    QStringLiteral("2400"),  QStringLiteral("4800"),  QStringLiteral("9600"),
+    QStringLiteral("19200"), QStringLiteral("38400"), QStringLiteral("57600"),
+};
+constexpr int kPortCount = 8;
+constexpr int kDefaultBaudIndex = 5; // 9600
+const QStringList kFileFilters = {
+    QStringLiteral("All Files (*.*)"),
+    QStringLiteral("JXF Files (*.JXF)"),
+    QStringLiteral("MMI Files (*.MMI)"),
+};
+
+FrmMain1::DialogHook &dialogHook()
+{
+    static FrmMain1::DialogHook hook;
+    return hook;
+}
+
+QComboBox *makeList(QWidget *parent, const QString &toolTip)
+{
+    auto *list = new QComboBox(parent);
+    list->setEditable(false);
+    list->setToolTip(toolTip);
+    return list;
+}
+
+} // namespace
+
+FrmMain1::FrmMain1(QWidget *parent)
+    : WizardPage(QStringLiteral("Quillet  (page 1 of 3)"), parent)
+{
+    setObjectName(QStringLiteral("frmMain1"));
+    createControls();
+    setTabOrder();
+    Initialize();
+}
+
+void FrmMain1::createControls()
+{
+    addLabel(QStringLiteral("Label1"), QStringLiteral("Type of Transfer:"), {1920, 120, 1215, 495});
+    m_cboTransfer = makeList(this, QStringLiteral("Select the require method of transfer."));
+    place(m_cboTransfer, QStringLiteral("cboTransfer"), {3240, 120, 3135, 315});
+    addLabel(QStringLiteral("Label2"), QStringLiteral("                    File:"),
+             {1920, 600, 1215, 495});
+    m_txtFile = new QLineEdit(this);
+    m_txtFile->setToolTip(QStringLiteral("Enter the path and filename."));
+    place(m_txtFile, QStringLiteral("txtFile"), {3240, 600, 3135, 315});
+    addLabel(QStringLiteral("Label3"), QStringLiteral("                   Port:"),
+             {1920, 1080, 1215, 495});
+    m_cboPort = makeList(this, QStringLiteral("Select the COM port for communication."));
+    place(m_cboPort, QStringLiteral("cboPort"), {3240, 1080, 1215, 315});
+    m_open = addButton(QStringLiteral("Open"), QStringLiteral("Browse..."),
+                       QStringLiteral("Click to select/create a file."), {5160, 1080, 1215, 375});
+    addLabel(QStringLiteral("Label4"), QStringLiteral("        Baud Rate:"),
+             {1920, 1560, 1215, 495});
+    m_cboBaudRate = makeList(this, QStringLiteral("Select the correct baud rate as on the drive."));
+    place(m_cboBaudRate, QStringLiteral("cboBaudRate"), {3240, 1560, 1215, 315});
+    m_about =
+        addButton(QStringLiteral("About"), QStringLiteral("About"),
+                  QStringLiteral("Click to display the about screen."), {2520, 2040, 1215, 375});
+    m_next = addButton(QStringLiteral("Next"), QStringLiteral("Next ->"),
+                       QStringLiteral("Click to proceed to page 2."), {3840, 2040, 1215, 375});
+    m_cancel = addButton(QStringLiteral("Cancel"), QStringLiteral("Cancel"),
+                         QStringLiteral("Click to abort the transfer."), {5160, 2040, 1215, 375});
+    m_next->setDefault(true);
+
+    connect(m_next, &QPushButton::clicked, this, [this] { Next_Click(0); });
+    connect(m_open, &QPushButton::clicked, this, &FrmMain1::Open_Click);
+    connect(m_about, &QPushButton::clicked, this, [this] { About_Click(0); });
+    connect(m_cancel, &QPushButton::clicked, this, [this] { Cancel_Click(0); });
+}
+
+void FrmMain1::setTabOrder()
+{
+    const QList<QWidget *> order = {m_next,        m_cancel,  m_about,       m_open,
+                                    m_cboTransfer, m_cboPort, m_cboBaudRate, m_txtFile};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order.at(i - 1), order.at(i));
+    m_next->setFocus();
+}
+
+void FrmMain1::Initialize()
+{
+    m_cboTransfer->addItems(kTransferTypes);
+    m_cboTransfer->setCurrentIndex(0);
+    for (int n = 1; n <= kPortCount; ++n)
+        m_cboPort->addItem(QStringLiteral("COM%1").arg(n));
+    m_cboPort->setCurrentIndex(0);
+    m_cboBaudRate->addItems(kBaudRates);
+    m_cboBaudRate->setCurrentIndex(kDefaultBaudIndex);
+    m_txtFile->setText(QString());
+}
+
+void FrmMain1::Next_Click(int)
+{
+    abort = false;
+    if (m_txtFile->text().isEmpty()) {
+        MsgBox::show(QStringLiteral("No filename specified. Unable to open file."));
+        return;
+    }
+    // A settings file may leave a list without a choice; there is then no
+    // transfer to describe, so ask for one rather than guess.
+    if (m_cboTransfer->currentIndex() < 0 || m_cboPort->currentIndex() < 0 ||
+        m_cboBaudRate->currentIndex() < 0) {
+        MsgBox::show(
+            QStringLiteral("Please select the type of transfer, the port and the baud rate."));
+        return;
+    }
+    hide();
+    TransferState &state = transferState();
+    state.iTransferType = static_cast<qint16>(m_cboTransfer->currentIndex());
+    state.iPortNumber = static_cast<qint16>(m_cboPort->currentIndex() + 1);
+    state.lBaudRate = m_cboBaudRate->currentText().trimmed().toInt();
+    state.sFileName = m_txtFile->text();
+    frmMain2().prepareFor(state.iTransferType);
+
+    OpenCommPort();
+    if (!abort)
+        OpenTransferFile();
+    if (abort) {
+        CloseCommPort();
+        showPage();
+        return;
+    }
+    frmMain2().showPage();
+}
+
+void FrmMain1::Open_Click()
+{
+    TransferState &state = transferState();
+    state.iTransferType = static_cast<qint16>(m_cboTransfer->currentIndex());
+    if (!m_commonDialog1) {
+        m_commonDialog1 = new QFileDialog(this);
+        m_commonDialog1->setObjectName(QStringLiteral("CommonDialog1"));
+        m_commonDialog1->setFileMode(QFileDialog::AnyFile);
+        m_commonDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+        m_commonDialog1->setNameFilters(kFileFilters);
+    }
+    QFileDialog &dialog = *m_commonDialog1;
+    dialog.setDirectory(QDir::currentPath());
+    dialog.selectNameFilter(kFileFilters.at(state.iTransferType == TransferType::kMmiDump ? 2 : 1));
+    const bool confirmed = dialogHook() ? dialogHook()(dialog) : dialog.exec() == QDialog::Accepted;
+    if (confirmed && !dialog.selectedFiles().isEmpty()) {
+        const QFileInfo chosen(dialog.selectedFiles().constFirst());
+        m_dialogFileName = QDir::toNativeSeparators(chosen.absoluteFilePath());
+        // The folder of a confirmed file becomes the working directory, which
+        // the settings file carries to the next run.
+        QDir::setCurrent(chosen.absolutePath());
+    }
+    m_txtFile->setText(m_dialogFileName);
+    state.sFileName = m_dialogFileName;
+}
+
+void FrmMain1::About_Click(int)
+{
+    frmSplash().showSplash();
+}
+
+void FrmMain1::Cancel_Click(int)
+{
+    ExitApplication();
+}
+
+void FrmMain1::onCloseRequest()
+{
+    ExitApplication();
+}
+
+void FrmMain1::setFileDialogHook(DialogHook hook)
+{
+    dialogHook() = std::move(hook);
+}

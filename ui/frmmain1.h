@@ -1,0 +1,58 @@
+#pragma once
+
+#include "ui/wizardpage.h"
+
+#include <functional>
+
+class QComboBox;
+class QFileDialog;
+class QLineEdit;
+class QPushButton;
+
+// Page 1: the kind of transfer, the file, the COM port and the baud rate.
+class FrmMain1 : public WizardPage
+{
+    Q_OBJECT
+public:
+    explicit FrmMain1(QWidget *parent = nullptr);
+
+    // Set by the port and file steps of the Next action when they fail.
+    bool abort = false;
+
+    QComboBox *cboTransfer() const { return m_cboTransfer; }
+    QComboBox *cboPort() const { return m_cboPort; }
+    QComboBox *cboBaudRate() const { return m_cboBaudRate; }
+    QLineEdit *txtFile() const { return m_txtFile; }
+
+    void Next_Click(int index);
+    void Open_Click();
+    void About_Click(int index);
+    void Cancel_Click(int index);
+
+    // Tests answer the file dialog here instead of a real modal dialog: the
+    // hook gets the dialog as set up and returns true to confirm it.
+    using DialogHook = std::function<bool(QFileDialog &)>;
+    static void setFileDialogHook(DialogHook hook);
+
+protected:
+    void onCloseRequest() override;
+    QPushButton *cancelButton() const override { return m_cancel; }
+
+private:
+    void Initialize();
+    void createControls();
+    void setTabOrder();
+
+    QComboBox *m_cboTransfer = nullptr;
+    QComboBox *m_cboPort = nullptr;
+    QComboBox *m_cboBaudRate = nullptr;
+    QLineEdit *m_txtFile = nullptr;
+    QPushButton *m_open = nullptr;
+    QPushButton *m_about = nullptr;
+    QPushButton *m_next = nullptr;
+    QPushButton *m_cancel = nullptr;
+    QFileDialog *m_commonDialog1 = nullptr;
+    // The name the file dialog last returned: it starts empty and survives a
+    // cancelled dialog, which writes it back into the file box.
+    QString m_dialogFileName;
+};

@@ -1,0 +1,163 @@
+#include "ui/frmmain2.h"
+
+#include "app/modmain.h"
+#include "app/transferstate.h"
+#include "transfer/commport.h"
+#include "ui/fonts.h"
+#include "ui/forms.h"
+#include "ui/frmmain1.h"
+#include "ui/frmmain3.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+constexpr int kWatchIntervalMs = 100;
+constexpr qsizetype kShortNameMax = 36;
+constexpr qsizetype kTailMax = 30;
+
+struct Instructions
+{
+    const char *sendRecive;
+    const char *instructions;
+    bool commenceVisible;
+    bool nextEnabled;
+};
+
+const Instructions &instructionsFor(qint16 type)
+{
+    static const Instructions mmi{"Prepare the drive to transmit the MMI file.",
+                                  "DUMP MMI (Drive TX)", true, false};
+    static const Instructions jxfFromDrive{"Prepare the drive to transmit the JXF file.",
+                                           "JXF XFER (Drive TX)", true, false};
+    static const Instructions jxfToDrive{"Prepare the drive to receive the JXF file.",
+                                         "JXF XFER (Drive RX)", false, true};
+    if (type == TransferType::kMmiDump)
+        return mmi;
+    if (type == TransferType::kJxfFromDrive)
+        return jxfFromDrive;
+    return jxfToDrive;
+}
+
+} // namespace
+
+FrmMain2::FrmMain2(QWidget *parent)
+    : WizardPage(QStringLiteral("Quillet  (page 2 of 3)"), parent)
+{
+    setObjectName(QStringLiteral("frmMain2"));
+    createControls();
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setInterval(kWatchIntervalMs);
+    connect(m_timer1, &QTimer::timeout, this, &FrmMain2::Timer1_Timer);
+    m_timer1->start();
+}
+
+void FrmMain2::createControls()
+{
+    const QFont courier = Fonts::named(QStringLiteral("Courier New"), 9);
+    m_lblSendRecive = addLabel(QStringLiteral("lblSendRecive"), QString(), {2520, 120, 3855, 255});
+    addLabel(QStringLiteral("Label1"), QStringLiteral("Set Serial Links::System Port (P3) to"),
+             {2520, 360, 3855, 255});
+    m_lblInstructions =
+        addLabel(QStringLiteral("lblInstructions"), QString(), {2520, 720, 2415, 255});
+    m_lblInstructions->setFont(courier);
+    m_label3 = addLabel(QStringLiteral("Label3"),
+                        QStringLiteral("The transfer will commence when the drive is ready."),
+                        {2520, 1080, 3855, 375});
+    addLabel(QStringLiteral("Label2"), QStringLiteral("File Name:"), {2520, 1440, 1215, 255});
+    m_lblFile = addLabel(QStringLiteral("lblFile"), QString(), {2520, 1680, 3855, 255});
+    m_lblFile->setFont(courier);
+    m_lblFile->setWordWrap(false);
+    m_back = addButton(QStringLiteral("Back"), QStringLiteral("<- Back"),
+                       QStringLiteral("Click to change the settings on page 1."),
+                       {2520, 2040, 1215, 375});
+    m_next =
+        addButton(QStringLiteral("Next"), QStringLiteral("Next ->"),
+                  QStringLiteral("Click to proceed with the transfer."), {3840, 2040, 1215, 375});
+    m_cancel = addButton(QStringLiteral("Cancel"), QStringLiteral("Cancel"),
+                         QStringLiteral("Click to abort the transfer."), {5160, 2040, 1215, 375});
+    m_next->setDefault(true);
+    QWidget::setTabOrder(m_next, m_cancel);
+    QWidget::setTabOrder(m_cancel, m_back);
+
+    connect(m_back, &QPushButton::clicked, this, [this] { Back_Click(0); });
+    connect(m_next, &QPushButton::clicked, this, [this] { Next_Click(0); });
+    connect(m_cancel, &QPushButton::clicked, this, [this] { Cancel_Click(0); });
+}
+
+void FrmMain2::prepareFor(qint16 transferType)
+{
+    const Instructions &row = instructionsFor(transferType);
+    m_lblSendRecive->setText(QString::fromLatin1(row.sendRecive));
+    m_lblInstructions->setText(QString::fromLatin1(row.instructions));
+    m_label3->setVisible(row.commenceVisible);
+    m_next->setEnabled(row.nextEnabled);
+    // With Next disabled, Enter must not reach it through the default role.
+    m_next->setDefault(row.nextEnabled);
+    (row.nextEnabled ? static_cast<QWidget *>(m_next) : m_cancel)->setFocus();
+}
+
+QString FrmMain2::displayForm(const QString &fileName)
+{
+    const qsizetype n = fileName.size();
+    if (n <= kShortNameMax)
+        return fileName;
+    // Paths on this system may use either separator.
+    qsizetype tail = -1;
+    for (qsizetype i = n - kTailMax; i < n && tail < 0; ++i) {
+        if (fileName.at(i) == QLatin1Char('\\') || fileName.at(i) == QLatin1Char('/'))
+            tail = i;
+    }
+    if (tail < 0)
+        tail = n - kTailMax; // no separator near the end: the last 30 characters
+    return fileName.left(3) + QStringLiteral("...") + fileName.mid(tail);
+}
+
+void FrmMain2::paintEvent(QPaintEvent *event)
+{
+    const QString shown = displayForm(transferState().sFileName);
+    if (m_lblFile->text() != shown)
+        m_lblFile->setText(shown);
+    WizardPage::paintEvent(event);
+}
+
+void FrmMain2::Next_Click(int)
+{
+    hide();
+    frmMain3().showPage();
+    RunTransfer();
+}
+
+void FrmMain2::Back_Click(int)
+{
+    hide();
+    CloseCommPort();
+    CloseTransferFile();
+    frmMain1().showPage();
+}
+
+void FrmMain2::Cancel_Click(int)
+{
+    CloseCommPort();
+    CloseTransferFile();
+    ExitApplication();
+}
+
+void FrmMain2::Timer1_Timer()
+{
+    // The drive's first characters start the transfer, but only while this
+    // page is the one on screen: never during page 1's Next, after Back, or
+    // while the transfer it started is still running.
+    if (!isVisible() || transferState().bTransferActive)
+        return;
+    if (frmMain3().SComms().inBufferCount() > 0)
+        Next_Click(0);
+}
+
+void FrmMain2::onCloseRequest()
+{
+    Cancel_Click(0);
+}

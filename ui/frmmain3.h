@@ -1,0 +1,50 @@
+#pragma once
+
+#include "transfer/commport.h"
+#include "transfer/transferview.h"
+#include "ui/wizardpage.h"
+
+class QLabel;
+class QProgressBar;
+
+// Page 3: the running transfer and what comes after it. It also holds the
+// program's one serial port.
+class FrmMain3 : public WizardPage, public TransferView
+{
+    Q_OBJECT
+public:
+    explicit FrmMain3(QWidget *parent = nullptr);
+
+    CommPort &SComms() { return m_sComms; }
+
+    void Back_Click(int index);
+    void Finish_Click(int index);
+    void Report_Click(int index);
+
+    // What the transfer loop writes.
+    void setLabel(ViewLabel label, const QString &text) override;
+    void repaintLabel(ViewLabel label) override;
+    void repaintPage() override;
+    void setProgress(int percent) override;
+    void setBackEnabled(bool enabled) override;
+    void setReportEnabled(bool enabled) override;
+    void setFinishCaption(const QString &caption) override;
+    void showMessage(const QString &text, bool critical) override;
+
+protected:
+    void onCloseRequest() override;
+    QPushButton *cancelButton() const override { return m_finish; }
+
+private:
+    void createControls();
+    QLabel *label(ViewLabel which) const;
+
+    CommPort m_sComms;
+    QLabel *m_lblStatus = nullptr;
+    QLabel *m_lblPercent = nullptr;
+    QLabel *m_lblByteCount = nullptr;
+    QProgressBar *m_progressBar1 = nullptr;
+    QPushButton *m_back = nullptr;
+    QPushButton *m_finish = nullptr;
+    QPushButton *m_report = nullptr;
+};

@@ -1,0 +1,53 @@
+#include "ui/msgbox.h"
+
+#include <QMessageBox>
+
+namespace MsgBox {
+
+namespace {
+
+Responder &responder()
+{
+    static Responder r;
+    return r;
+}
+
+Result showReal(const Request &request)
+{
+    QMessageBox box(request.icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon,
+                    request.title,
+                    QString(request.text).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+    if (request.buttons == Buttons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(request.defaultIsNo ? QMessageBox::No : QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+    }
+    const int answer = box.exec();
+    if (request.buttons == Buttons::Ok)
+        return Result::Ok;
+    return answer == QMessageBox::Yes ? Result::Yes : Result::No;
+}
+
+} // namespace
+
+Result show(const QString &text, Icon icon, Buttons buttons, bool defaultIsNo, const QString &title)
+{
+    const Request request{text, icon, buttons, defaultIsNo, title};
+    if (responder())
+        return responder()(request);
+    return showReal(request);
+}
+
+QString twoLines(const QString &first, const QString &second)
+{
+    return first + QLatin1Char('\r') + second;
+}
+
+void setResponder(Responder r)
+{
+    responder() = std::move(r);
+}
+
+} // namespace MsgBox
