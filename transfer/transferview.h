@@ -35,4 +35,11 @@ public:
     virtual double seconds() = 0;
     // Handles every window event that is waiting, then returns.
     virtual void pumpEvents() = 0;
+    // Handles window events as they come for about msecs, without keeping a
+    // core busy; a clock that cannot wait just pumps once.
+    virtual void waitForEvents(int msecs)
+    {
+        Q_UNUSED(msecs);
+        pumpEvents();
+    }
 };

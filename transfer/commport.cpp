@@ -1,0 +1,343 @@
+#include "transfer/commport.h"
+
+#include "transfer/portnames.h"
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr int kReadChunk = 4096;
+
+// Qt reports a read that found nothing as a read error too, so only the
+// loss of the device itself counts; the port's own reads and writes see the
+// rest where it happens.
+bool isLinkFailure(QSerialPort::SerialPortError error)
+{
+    return error == QSerialPort::ResourceError;
+}
+
+} // namespace
+
+CommPort::CommPort()
+{
+    // Qt reads the port by itself whenever events are pumped; an error it
+    // meets there is the only news of a lost device until the next read.
+    QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
+                     [this](QSerialPort::SerialPortError error) {
+                         if (isLinkFailure(error))
+                             markFailed();
+                     });
+}
+
+CommPort::~CommPort()
+{
+    setPortOpen(false);
+}
+
+bool CommPort::setCommPort(qint16 portNumber)
+{
+    if (portOpen())
+        return false;
+    const QString device = PortNames::deviceForPort(portNumber);
+    if (device.isEmpty())
+        return false;
+    m_portNumber = portNumber;
+    m_device = device;
+    return true;
+}
+
+bool CommPort::setSettings(const QString &text)
+{
+    const auto parsed = parseCommSettings(text);
+    if (!parsed || portOpen())
+        return false;
+    m_settings = *parsed;
+    m_settingsText = text;
+    return true;
+}
+
+bool CommPort::setInBufferSize(qint16 size)
+{
+    if (size < 1 || portOpen())
+        return false;
+    m_inBufferSize = size;
+    return true;
+}
+
+bool CommPort::setOutBufferSize(qint16 size)
+{
+    if (size < 1 || portOpen())
+        return false;
+    m_outBufferSize = size;
+    return true;
+}
+
+bool CommPort::setHandshaking(qint32 handshaking)
+{
+    if (handshaking < NoHandshaking || handshaking > RtsCts || portOpen())
+        return false;
+    m_handshaking = handshaking;
+    return true;
+}
+
+bool CommPort::setPortOpen(bool open)
+{
+    if (open)
+        return !portOpen() && this->open();
+    m_pending.clear();
+    if (!m_port.isOpen())
+        return true;
+    // Whatever is still queued would hold the close for as long as the line
+    // takes to send it, or for ever under XOFF.
+    m_port.clear(QSerialPort::Output);
+    m_port.close();
+    return true;
+}
+
+bool CommPort::portOpen() const
+{
+    return m_port.isOpen();
+}
+
+bool CommPort::open()
+{
+    if (m_device.isEmpty())
+        return false;
+    m_failed = false;
+    m_pending.clear();
+    m_port.clearError();
+    m_port.setPortName(m_device);
+    m_port.setReadBufferSize(m_inBufferSize);
+    if (!m_port.open(QIODevice::ReadWrite))
+        return false;
+    const QSerialPort::FlowControl flow = m_handshaking == XonXoff  ? QSerialPort::SoftwareControl
+                                          : m_handshaking == RtsCts ? QSerialPort::HardwareControl
+                                                                    : QSerialPort::NoFlowControl;
+    const bool applied =
+        m_port.setBaudRate(m_settings.baudRate) && m_port.setDataBits(m_settings.dataBits) &&
+        m_port.setParity(m_settings.parity) && m_port.setStopBits(m_settings.stopBits) &&
+        m_port.setFlowControl(flow) && applyHandshaking();
+    if (!applied) {
+        m_port.close();
+        return false;
+    }
+    return true;
+}
+
+qintptr CommPort::handle() const
+{
+    return m_port.isOpen() ? static_cast<qintptr>(m_port.handle()) : -1;
+}
+
+bool CommPort::output(const QByteArray &data)
+{
+    if (!m_port.isOpen() || m_failed)
+        return false;
+    m_pending.append(data);
+    return writePending();
+}
+
+#ifdef Q_OS_UNIX
+
+bool CommPort::applyHandshaking()
+{
+    if (m_handshaking != XonXoff)
+        return true;
+    // Qt's software flow control lets any character from the drive end an
+    // XOFF; only XON may, or a drive that is still busy gets more data.
+    const int fd = m_port.handle();
+    termios tio{};
+    if (::tcgetattr(fd, &tio) != 0)
+        return false;
+    tio.c_iflag = (tio.c_iflag & ~tcflag_t(IXANY)) | IXON | IXOFF;
+    if (::tcsetattr(fd, TCSANOW, &tio) != 0)
+        return false;
+    // tcsetattr succeeds when any one change took; look at what holds now.
+    termios now{};
+    if (::tcgetattr(fd, &now) != 0)
+        return false;
+    return (now.c_iflag & (IXON | IXOFF | IXANY)) == (IXON | IXOFF);
+}
+
+bool CommPort::writePending()
+{
+    const int fd = m_port.handle();
+    while (!m_pending.isEmpty()) {
+        const ssize_t written = ::write(fd, m_pending.constData(), size_t(m_pending.size()));
+        if (written > 0) {
+            m_pending.remove(0, written);
+        } else if (written < 0 && errno == EINTR) {
+            continue;
+        } else if (written == 0 || errno == EAGAIN || errno == EWOULDBLOCK) {
+            return true; // the device is full or held by XOFF: keep it queued
+        } else {
+            markFailed();
+            return false;
+        }
+    }
+    return true;
+}
+
+QByteArray CommPort::input()
+{
+    if (!m_port.isOpen())
+        return QByteArray();
+    // What Qt read during the last event pump came first on the line.
+    QByteArray data = m_port.readAll();
+    char chunk[kReadChunk];
+    for (;;) {
+        const ssize_t count = ::read(m_port.handle(), chunk, sizeof chunk);
+        if (count > 0) {
+            data.append(chunk, count);
+            if (count < ssize_t(sizeof chunk))
+                break;
+        } else if (count < 0 && errno == EINTR) {
+            continue;
+        } else {
+            // 0 is "nothing waiting" on a raw port; a hang-up shows in the
+            // next wait for input.
+            if (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+                markFailed();
+            break;
+        }
+    }
+    return data;
+}
+
+short CommPort::pollHandle(short events, int msecs)
+{
+    pollfd target{m_port.handle(), events, 0};
+    int ready = 0;
+    do {
+        ready = ::poll(&target, 1, msecs);
+    } while (ready < 0 && errno == EINTR);
+    if (ready < 0) {
+        markFailed();
+        return 0;
+    }
+    if (target.revents & (POLLHUP | POLLERR | POLLNVAL))
+        markFailed();
+    return ready == 0 ? 0 : target.revents;
+}
+
+bool CommPort::waitForInput(int msecs)
+{
+    if (!m_port.isOpen())
+        return false;
+    if (m_port.bytesAvailable() > 0)
+        return true;
+    return (pollHandle(POLLIN, msecs) & POLLIN) != 0;
+}
+
+qint64 CommPort::queuedOutput()
+{
+    if (!m_port.isOpen())
+        return 0;
+    int inDevice = 0;
+    if (::ioctl(m_port.handle(), TIOCOUTQ, &inDevice) != 0) {
+        markFailed();
+        inDevice = 0;
+    }
+    return m_port.bytesToWrite() + m_pending.size() + inDevice;
+}
+
+void CommPort::waitForOutput(int msecs)
+{
+    if (!m_port.isOpen() || m_failed)
+        return;
+    if (m_pending.isEmpty()) {
+        // Only the device holds characters; it sends them at line speed.
+        pollHandle(0, msecs);
+        return;
+    }
+    if (pollHandle(POLLOUT, msecs) & POLLOUT)
+        writePending();
+}
+
+bool CommPort::drain()
+{
+    if (!m_port.isOpen() || m_failed || !m_pending.isEmpty())
+        return false;
+    int result = 0;
+    do {
+        result = ::tcdrain(m_port.handle());
+    } while (result != 0 && errno == EINTR);
+    if (result != 0) {
+        markFailed();
+        return false;
+    }
+    return true;
+}
+
+qint64 CommPort::inBufferCount()
+{
+    if (!m_port.isOpen())
+        return 0;
+    int waiting = 0;
+    if (::ioctl(m_port.handle(), FIONREAD, &waiting) != 0) {
+        markFailed();
+        waiting = 0;
+    }
+    return m_port.bytesAvailable() + waiting;
+}
+
+#else // Qt's own buffering where the handle is not a POSIX descriptor
+
+bool CommPort::applyHandshaking()
+{
+    return true;
+}
+
+bool CommPort::writePending()
+{
+    const qint64 written = m_port.write(m_pending);
+    m_pending.clear();
+    return written >= 0;
+}
+
+QByteArray CommPort::input()
+{
+    if (!m_port.isOpen())
+        return QByteArray();
+    m_port.waitForReadyRead(0);
+    return m_port.readAll();
+}
+
+short CommPort::pollHandle(short, int)
+{
+    return 0;
+}
+
+bool CommPort::waitForInput(int msecs)
+{
+    return m_port.isOpen() && (m_port.bytesAvailable() > 0 || m_port.waitForReadyRead(msecs));
+}
+
+qint64 CommPort::queuedOutput()
+{
+    return m_port.isOpen() ? m_port.bytesToWrite() : 0;
+}
+
+void CommPort::waitForOutput(int msecs)
+{
+    if (m_port.isOpen())
+        m_port.waitForBytesWritten(msecs);
+}
+
+bool CommPort::drain()
+{
+    return m_port.isOpen() && !m_failed && m_port.bytesToWrite() == 0;
+}
+
+qint64 CommPort::inBufferCount()
+{
+    return m_port.isOpen() ? m_port.bytesAvailable() : 0;
+}
+
+#endif

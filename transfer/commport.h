@@ -1,0 +1,72 @@
+#pragma once
+
+#include "transfer/commsettings.h"
+#include "transfer/lineport.h"
+
+#include <QSerialPort>
+#include <QString>
+
+// The program's one serial port (SComms). Its properties are set while it is
+// closed and take effect when it opens; every setter reports failure as false.
+// The port is polled: nothing here needs an event loop, yet one running
+// between calls does no harm.
+class CommPort : public LinePort
+{
+public:
+    static constexpr qint16 kDefaultInBufferSize = 1024;
+    enum Handshake { NoHandshaking = 0, XonXoff = 1, RtsCts = 2 };
+
+    CommPort();
+    ~CommPort() override;
+    CommPort(const CommPort &) = delete;
+    CommPort &operator=(const CommPort &) = delete;
+
+    bool setCommPort(qint16 portNumber);
+    qint16 commPort() const { return m_portNumber; }
+    bool setSettings(const QString &text);
+    QString settings() const { return m_settingsText; }
+    bool setInBufferSize(qint16 size);
+    bool setOutBufferSize(qint16 size);
+    bool setHandshaking(qint32 handshaking);
+    // Opening applies every property; closing discards queued output first,
+    // so that it never waits for the line. Closing a closed port is harmless.
+    bool setPortOpen(bool open);
+    bool portOpen() const;
+
+    // The number of received characters waiting to be read; 0 when closed.
+    qint64 inBufferCount();
+
+    bool output(const QByteArray &data) override;
+    QByteArray input() override;
+    bool waitForInput(int msecs) override;
+    qint64 queuedOutput() override;
+    qint64 outBufferSize() const override { return m_outBufferSize; }
+    void waitForOutput(int msecs) override;
+    bool drain() override;
+    bool failed() const override { return m_failed; }
+    void close() override { setPortOpen(false); }
+
+    // The operating system's handle of the open port, -1 when closed.
+    qintptr handle() const;
+
+private:
+    bool open();
+    bool applyHandshaking();
+    bool writePending();
+    void markFailed() { m_failed = true; }
+    // Polls the handle for events up to msecs; marks the port failed on a
+    // hang-up or error. Returns the events seen, 0 on time-out.
+    short pollHandle(short events, int msecs);
+
+    QSerialPort m_port;
+    qint16 m_portNumber = 0;
+    QString m_device;
+    QString m_settingsText;
+    CommSettings m_settings;
+    qint16 m_inBufferSize = kDefaultInBufferSize;
+    qint16 m_outBufferSize = 512;
+    qint32 m_handshaking = NoHandshaking;
+    // Characters accepted by output() that the device could not take yet.
+    QByteArray m_pending;
+    bool m_failed = false;
+};

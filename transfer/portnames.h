@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+namespace PortNames {
+
+// The device behind COM port number portNumber (1 = COM1), or an empty text
+// when the number names no port. On Windows that is "COMn". Elsewhere a link
+// <settings folder>/dosdevices/comn chooses the device (resolved, so that the
+// lock taken on opening names the real device); without one, /dev/ttyS<n-1>.
+QString deviceForPort(qint16 portNumber);
+
+// The same, with the folder that holds the dosdevices links given.
+QString deviceForPort(qint16 portNumber, const QString &settingsFolder);
+
+} // namespace PortNames

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+
+struct TransferState;
+
+// The file on the PC's side of a transfer: read one character at a time when
+// sending, appended to block by block when receiving. Bytes go through as
+// they are, one character per byte, with no line-end conversion.
+class TransferFile
+{
+public:
+    enum class ReadStatus { Ok, End, Error };
+
+    // Creates the file, or empties an existing one, for writing. Writes are
+    // not buffered, so a full disk fails at the write that meets it.
+    bool create(const QString &path);
+    // Opens an existing file for reading from its first character.
+    bool openForReading(const QString &path);
+    bool isOpen() const { return m_file.isOpen(); }
+
+    ReadStatus readChar(char &c);
+    // Appends data whole; false when any of it could not be written.
+    bool write(const QByteArray &data);
+    // Never fails; closing a closed file does nothing.
+    void close();
+
+private:
+    QFile m_file;
+};
+
+// The program's one transfer file.
+TransferFile &transferFile();
+
+enum class OpenFileResult {
+    Ok,
+    CannotCreate,   // a file to receive into cannot be created
+    MissingOrEmpty, // a file to send does not exist, cannot be read or is empty
+    NoTermination,  // a file to send lacks the end record
+    ReopenFailed,   // a checked file to send could not be opened again
+    TooLarge,       // a file to send holds more characters than can be counted
+};
+
+namespace TransferFileSize {
+constexpr qint32 kExpectedMmi = 60000;
+constexpr qint32 kExpectedJxf = 12000;
+} // namespace TransferFileSize
+
+// Prepares file for the transfer that state describes. Sending: checks that
+// sFileName holds the end record, sets lFileSize to its length and opens it
+// at its first character. Receiving: creates sFileName empty and sets
+// lFileSize to the size expected from the drive. Anything open in file
+// before is closed first.
+OpenFileResult openTransferFile(TransferState &state, TransferFile &file);
+
+// Never fails; may be repeated.
+void closeTransferFile(TransferFile &file);
+
+// The text a window shows for a result other than Ok (empty for Ok).
+QString openFileMessage(OpenFileResult result);

@@ -1,0 +1,360 @@
+#include "transfer/transferloop.h"
+
+#include "app/transferstate.h"
+#include "transfer/lineport.h"
+#include "transfer/systemclock.h"
+#include "transfer/transferfile.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr char kEndOfData = 26;
+// Counts of consecutive empty reads: past the first the status says the line
+// is silent and the loop pauses once; past the second it gives up.
+constexpr qint16 kEmptyReadsBeforeRetry = 1500;
+constexpr qint16 kEmptyReadsBeforeTimeout = 2500;
+constexpr qint16 kPauseSeconds = 2;
+// How long an empty read waits for the line before the next read: the read
+// counts then measure silence, not the speed of the machine.
+constexpr int kLineWaitMsecs = 1;
+// How long one wait for the transmit queue lasts between two event pumps.
+constexpr int kQueueWaitMsecs = 10;
+constexpr int kPauseSliceMsecs = 10;
+// Past the expected size the percentage is measured against the count plus this.
+constexpr qint32 kSizeMargin = 1000;
+constexpr qint64 kMaxCount = std::numeric_limits<qint32>::max();
+
+QString numberText(qint32 value)
+{
+    return QLatin1Char(' ') + QString::number(value);
+}
+
+} // namespace
+
+QString transferFaultMessage(TransferFault fault)
+{
+    const QString stopped = QStringLiteral("\rThe transfer has been stopped.");
+    switch (fault) {
+    case TransferFault::None:
+        break;
+    case TransferFault::PortFailed:
+        return QStringLiteral("The Comms Port stopped working: the cable, adapter or drive "
+                              "went away.") +
+               stopped;
+    case TransferFault::FileReadFailed:
+        return QStringLiteral("The selected file could not be read.") + stopped;
+    case TransferFault::FileShorter:
+        return QStringLiteral("The selected file became shorter while it was being sent.") +
+               stopped;
+    case TransferFault::FileWriteFailed:
+        return QStringLiteral("The selected file could not be written; the disk may be full.") +
+               stopped;
+    case TransferFault::CountOverflow:
+        return QStringLiteral("More characters arrived than the program can count.") + stopped;
+    }
+    return QString();
+}
+
+qint16 transferPercent(qint32 count, qint32 size)
+{
+    if (size <= 0)
+        return 0;
+    const double percent = static_cast<double>(count) / static_cast<double>(size) * 100.0;
+    // nearbyint rounds exact halves to the even neighbour in the default mode.
+    const double rounded = std::nearbyint(percent);
+    return static_cast<qint16>(std::clamp(rounded, double(std::numeric_limits<qint16>::min()),
+                                          double(std::numeric_limits<qint16>::max())));
+}
+
+void pause(TransferClock &clock, qint16 seconds)
+{
+    const double end = clock.seconds() + seconds;
+    while (clock.seconds() < end)
+        clock.waitForEvents(kPauseSliceMsecs);
+}
+
+TransferLoop::TransferLoop(TransferState &state, LinePort &port, TransferFile &file,
+                           TransferView &view, TransferClock &clock)
+    : m_state(state)
+    , m_port(port)
+    , m_file(file)
+    , m_view(view)
+    , m_clock(clock)
+{}
+
+void TransferLoop::run()
+{
+    startRun();
+    if (TransferType::isSend(m_state.iTransferType))
+        sendLoop();
+    else
+        receiveLoop();
+}
+
+void TransferLoop::startRun()
+{
+    m_done = false;
+    m_shownCount = 0;
+    m_emptyReads = 0;
+    m_timedOut = false;
+    m_fault = TransferFault::None;
+    m_state.lByteCount = 0;
+    m_state.bAbortTransfer = false;
+    m_state.bTransferActive = true;
+    m_view.setLabel(ViewLabel::Status, TransferText::kInProgress);
+    m_view.setBackEnabled(false);
+    m_view.setFinishCaption(TransferText::kCancelCaption);
+    m_view.setReportEnabled(false);
+    m_view.repaintPage();
+}
+
+void TransferLoop::sendLoop()
+{
+    for (;;) {
+        if (m_done)
+            break;
+        if (m_state.bAbortTransfer) {
+            cancelSending();
+            return;
+        }
+        if (m_state.lByteCount == m_state.lFileSize) {
+            m_done = true;
+            m_clock.pumpEvents();
+            continue;
+        }
+        char c = 0;
+        if (!readNextChar(c))
+            return;
+        if (c == kEndOfData) {
+            m_done = true;
+            m_clock.pumpEvents();
+            continue;
+        }
+        if (!sendChar(c))
+            return;
+        ++m_state.lByteCount;
+        displayUpdate(transferPercent(m_state.lByteCount, m_state.lFileSize));
+        m_clock.pumpEvents();
+    }
+    // A cancel in the pump of the last pass ends like a cancel while
+    // receiving; otherwise the data must have left the PC before "complete".
+    if (!m_state.bAbortTransfer && !drainQueue())
+        return;
+    endRun();
+}
+
+bool TransferLoop::readNextChar(char &c)
+{
+    switch (m_file.readChar(c)) {
+    case TransferFile::ReadStatus::Ok:
+        return true;
+    case TransferFile::ReadStatus::End:
+        failRun(TransferFault::FileShorter);
+        return false;
+    case TransferFile::ReadStatus::Error:
+        break;
+    }
+    failRun(TransferFault::FileReadFailed);
+    return false;
+}
+
+bool TransferLoop::sendChar(char c)
+{
+    switch (waitForQueueBelow(m_port.outBufferSize())) {
+    case Wait::Ready:
+        break;
+    case Wait::Cancelled:
+        cancelSending();
+        return false;
+    case Wait::Failed:
+        failRun(TransferFault::PortFailed);
+        return false;
+    }
+    if (!m_port.output(QByteArray(1, c))) {
+        failRun(TransferFault::PortFailed);
+        return false;
+    }
+    return true;
+}
+
+bool TransferLoop::drainQueue()
+{
+    Wait wait = waitForQueueBelow(1);
+    if (wait == Wait::Ready && !m_port.drain())
+        wait = Wait::Failed;
+    if (wait == Wait::Cancelled)
+        cancelSending();
+    else if (wait == Wait::Failed)
+        failRun(TransferFault::PortFailed);
+    return wait == Wait::Ready;
+}
+
+TransferLoop::Wait TransferLoop::waitForQueueBelow(qint64 limit)
+{
+    // Window events keep flowing while the line catches up, so the count
+    // follows the line and a cancel ends even a send held by XOFF for ever.
+    for (;;) {
+        if (m_state.bAbortTransfer)
+            return Wait::Cancelled;
+        const qint64 queued = m_port.queuedOutput();
+        if (m_port.failed())
+            return Wait::Failed;
+        if (queued < limit)
+            return Wait::Ready;
+        m_port.waitForOutput(kQueueWaitMsecs);
+        m_clock.pumpEvents();
+    }
+}
+
+void TransferLoop::receiveLoop()
+{
+    while (!m_done && !m_state.bAbortTransfer) {
+        const QByteArray received = m_port.input();
+        if (received.isEmpty()) {
+            // Only once everything the port still held has been stored.
+            if (m_port.failed()) {
+                failRun(TransferFault::PortFailed);
+                return;
+            }
+            if (!emptyRead())
+                return;
+            continue;
+        }
+        if (received.contains(kEndOfData)) {
+            if (!m_file.write(received)) {
+                failRun(TransferFault::FileWriteFailed);
+                return;
+            }
+            m_done = true;
+            continue;
+        }
+        if (!countedBlock(received))
+            return;
+    }
+    endRun();
+}
+
+bool TransferLoop::emptyRead()
+{
+    if (m_emptyReads > kEmptyReadsBeforeTimeout) {
+        m_view.showMessage(TransferText::kTimeout, false);
+        if (!m_state.bAbortTransfer) {
+            if (!m_file.write(QByteArray(1, kEndOfData))) {
+                failRun(TransferFault::FileWriteFailed);
+                return false;
+            }
+            m_state.bAbortTransfer = true;
+            m_timedOut = true;
+        }
+    } else if (m_emptyReads > kEmptyReadsBeforeRetry) {
+        setStatus(TransferText::kRetrying);
+        if (m_emptyReads == kEmptyReadsBeforeRetry + 1)
+            pause(m_clock, kPauseSeconds);
+    }
+    ++m_emptyReads;
+    if (!m_state.bAbortTransfer)
+        m_port.waitForInput(kLineWaitMsecs);
+    return true;
+}
+
+bool TransferLoop::countedBlock(const QByteArray &received)
+{
+    if (m_emptyReads > kEmptyReadsBeforeRetry)
+        setStatus(TransferText::kInProgress);
+    if (!m_file.write(received)) {
+        failRun(TransferFault::FileWriteFailed);
+        return false;
+    }
+    m_emptyReads = 0;
+    const qint64 count = qint64(m_state.lByteCount) + received.size();
+    if (count > kMaxCount) {
+        failRun(TransferFault::CountOverflow);
+        return false;
+    }
+    m_state.lByteCount = static_cast<qint32>(count);
+    if (m_state.lByteCount > m_state.lFileSize)
+        m_state.lFileSize = static_cast<qint32>(std::min(count + kSizeMargin, kMaxCount));
+    const qint16 percent = transferPercent(m_state.lByteCount, m_state.lFileSize);
+    displayUpdate(std::min<qint16>(percent, 100));
+    m_clock.pumpEvents();
+    return true;
+}
+
+void TransferLoop::displayUpdate(qint16 percent)
+{
+    m_view.setProgress(percent);
+    if (m_state.lByteCount <= m_shownCount)
+        return;
+    m_view.setLabel(ViewLabel::ByteCount, numberText(m_state.lByteCount));
+    m_view.repaintLabel(ViewLabel::ByteCount);
+    m_view.setLabel(ViewLabel::Percent, numberText(percent) + QLatin1Char('%'));
+    m_view.repaintLabel(ViewLabel::Percent);
+    m_shownCount = m_state.lByteCount;
+}
+
+void TransferLoop::setStatus(const QString &text)
+{
+    m_view.setLabel(ViewLabel::Status, text);
+    m_view.repaintLabel(ViewLabel::Status);
+}
+
+void TransferLoop::endRun()
+{
+    m_state.bTransferActive = false;
+    if (!m_state.bAbortTransfer) {
+        m_view.setProgress(100);
+        m_view.setLabel(ViewLabel::Percent, TransferText::kFullPercent);
+        m_view.setLabel(ViewLabel::Status, TransferText::kComplete);
+        m_outcome = TransferOutcome::Completed;
+    } else if (m_fault == TransferFault::None) {
+        m_outcome =
+            m_timedOut ? TransferOutcome::TimedOut : TransferOutcome::CancelledWhileReceiving;
+    }
+    m_port.close();
+    m_file.close();
+    showEndButtons();
+}
+
+void TransferLoop::cancelSending()
+{
+    m_state.bAbortTransfer = false;
+    m_state.bTransferActive = false;
+    m_view.setLabel(ViewLabel::Status, TransferText::kAborted);
+    showEndButtons();
+    // The cancel closed both already; closing again costs nothing and leaves
+    // no port open whatever set the flag.
+    m_port.close();
+    m_file.close();
+    m_outcome = TransferOutcome::CancelledWhileSending;
+}
+
+void TransferLoop::failRun(TransferFault fault)
+{
+    m_fault = fault;
+    m_outcome = TransferOutcome::Failed;
+    // Stop the line and keep what was stored before the user reads why.
+    m_port.close();
+    m_file.close();
+    m_view.showMessage(transferFaultMessage(fault), true);
+    m_state.bAbortTransfer = true;
+    endRun();
+}
+
+void TransferLoop::showEndButtons()
+{
+    m_view.setBackEnabled(true);
+    m_view.setFinishCaption(TransferText::kFinishCaption);
+    m_view.setReportEnabled(true);
+}
+
+TransferOutcome runTransfer(TransferState &state, LinePort &port, TransferFile &file,
+                            TransferView &view)
+{
+    SystemTransferClock clock;
+    TransferLoop loop(state, port, file, view, clock);
+    loop.run();
+    return loop.outcome();
+}
