@@ -1,0 +1,76 @@
+#include "report/reporttext.h"
+
+#include "app/transferstate.h"
+
+#include <QDate>
+#include <QTime>
+
+#include <algorithm>
+
+namespace ReportText {
+
+namespace {
+
+const QString kLineEnd = QStringLiteral("\r\n");
+constexpr char16_t kQuote = u'\'';
+constexpr char16_t kZoneToken = u't';
+constexpr char16_t kLastLatin1 = 0xff;
+
+bool isLatin1(const QString &text)
+{
+    return std::all_of(text.cbegin(), text.cend(),
+                       [](QChar ch) { return ch.unicode() <= kLastLatin1; });
+}
+
+// The long time form names the time zone, which the report never showed.
+QString withoutZone(const QString &format)
+{
+    QString kept;
+    bool quoted = false;
+    for (QChar ch : format) {
+        if (ch == kQuote)
+            quoted = !quoted;
+        if (quoted || ch != kZoneToken)
+            kept += ch;
+    }
+    kept.remove(QStringLiteral("()"));
+    return kept.simplified();
+}
+
+} // namespace
+
+QString compose(const Inputs &in)
+{
+    const bool sent = in.iTransferType == TransferType::kJxfToDrive;
+    QByteArray kept = in.fileBytes;
+    if (sent)
+        kept.truncate(std::clamp<qsizetype>(in.lByteCount, 0, kept.size()));
+    const QString rule(kRuleLength, QLatin1Char('-'));
+
+    QString report = QStringLiteral("Transfer initiated on ") + in.date + QStringLiteral(" at ") +
+                     in.time + kLineEnd;
+    report +=
+        (sent ? QStringLiteral("Data transmitted at ") : QStringLiteral("Data recieved at ")) +
+        in.baudText + QStringLiteral(" baud on ") + in.portText + kLineEnd;
+    report += QStringLiteral("Filename: ") + in.fileName + kLineEnd;
+    report += rule + kLineEnd;
+    report += QString::fromLatin1(kept) + kLineEnd;
+    report += rule + kLineEnd;
+    return report;
+}
+
+QString dateText(const QDate &date, const QLocale &locale)
+{
+    const QString text = locale.toString(date, QLocale::ShortFormat);
+    return isLatin1(text) ? text : QLocale::c().toString(date, QLocale::ShortFormat);
+}
+
+QString timeText(const QTime &time, const QLocale &locale)
+{
+    const QString text = locale.toString(time, withoutZone(locale.timeFormat(QLocale::LongFormat)));
+    if (isLatin1(text))
+        return text;
+    return QLocale::c().toString(time, withoutZone(QLocale::c().timeFormat(QLocale::LongFormat)));
+}
+
+} // namespace ReportText

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QLocale>
+#include <QString>
+#include <QtGlobal>
+
+class QDate;
+class QTime;
+
+// The report of one transfer, exactly as the report window shows, saves and
+// prints it. Every piece is 8-bit text: the transfer file's bytes appear one
+// character per byte (Latin-1), so that they come back unchanged when the
+// report is saved.
+namespace ReportText {
+
+inline constexpr int kRuleLength = 50;
+
+struct Inputs
+{
+    QString date; // the date alone, as text
+    QString time; // the time of day alone, as text
+    qint16 iTransferType = 0;
+    QString baudText;      // as shown by page 1's baud-rate list
+    QString portText;      // as shown by page 1's port list
+    QString fileName;      // as shown by page 1's file box
+    QByteArray fileBytes;  // the whole transfer file
+    qint32 lByteCount = 0; // characters that went out, for a send
+};
+
+QString compose(const Inputs &inputs);
+
+// The date in the locale's short form. A locale whose form needs characters
+// that 8-bit text cannot hold falls back to the C locale's form.
+QString dateText(const QDate &date, const QLocale &locale = QLocale::system());
+
+// The time of day with seconds: the locale's long form without its time-zone
+// name, with the same fallback as the date.
+QString timeText(const QTime &time, const QLocale &locale = QLocale::system());
+
+} // namespace ReportText

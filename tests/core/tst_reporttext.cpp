@@ -1,0 +1,204 @@
+// The report's text and its file access, byte for byte.
+#include "app/transferstate.h"
+#include "report/lineends.h"
+#include "report/reportfile.h"
+#include "report/reporttext.h"
+
+#include <QDate>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTime>
+
+namespace {
+
+const QByteArray kRule(50, '-');
+const QByteArray kHead = "Transfer initiated on 07/12/2026 at 13:02:03\r\n";
+
+ReportText::Inputs inputs(qint16 type, const QByteArray &file, qint32 byteCount)
+{
+    ReportText::Inputs in;
+    in.date = QStringLiteral("07/12/2026");
+    in.time = QStringLiteral("13:02:03");
+    in.iTransferType = type;
+    in.baudText = QStringLiteral("9600");
+    in.portText = QStringLiteral("COM1");
+    in.fileName = QStringLiteral("C:\\drive\\unit7.jxf");
+    in.fileBytes = file;
+    in.lByteCount = byteCount;
+    return in;
+}
+
+QByteArray every8BitCharacter()
+{
+    QByteArray bytes;
+    for (int c = 128; c <= 255; ++c)
+        bytes.append(static_cast<char>(c));
+    return bytes;
+}
+
+} // namespace
+
+class TestReportText : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void compose_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("byteCount");
+        QTest::addColumn<QByteArray>("kept");
+
+        const QByteArray dump = "P1 = 0050\r\nP2 = 1200\r\n\x1a";
+        QTest::newRow("mmi dump, whole file with its 26") << 0 << dump << 3 << dump;
+        QTest::newRow("jxf from drive") << 1 << dump << 0 << dump;
+        QTest::newRow("received, ends in CR LF")
+            << 1 << QByteArray("A\r\nB\r\n") << 0 << QByteArray("A\r\nB\r\n");
+        QTest::newRow("received, 8-bit characters")
+            << 0 << every8BitCharacter() << 0 << every8BitCharacter();
+        QTest::newRow("received, control characters and lone line ends")
+            << 0 << QByteArray("a\0b\tc\nd\re\f", 11) << 0 << QByteArray("a\0b\tc\nd\re\f", 11);
+
+        const QByteArray hex = ":0400000001020304F2\r\n:00000001FF\r\n";
+        QTest::newRow("send, complete") << 2 << hex << int(hex.size()) << hex;
+        QTest::newRow("send, aborted after 7") << 2 << hex << 7 << QByteArray(":040000");
+        QTest::newRow("send, stopped at 26")
+            << 2 << QByteArray(":00000001FF\r\n\x1atrailer") << 13 << QByteArray(":00000001FF\r\n");
+        QTest::newRow("send, count past the end") << 2 << hex << 5000 << hex;
+        // The two rules then stand one empty line apart.
+        QTest::newRow("send, nothing went out") << 2 << hex << 0 << QByteArray();
+    }
+    void compose()
+    {
+        QFETCH(int, type);
+        QFETCH(QByteArray, file);
+        QFETCH(int, byteCount);
+        QFETCH(QByteArray, kept);
+
+        const QByteArray direction = type == TransferType::kJxfToDrive
+                                         ? "Data transmitted at 9600 baud on COM1\r\n"
+                                         : "Data recieved at 9600 baud on COM1\r\n";
+        const QByteArray expected = kHead + direction + "Filename: C:\\drive\\unit7.jxf\r\n" +
+                                    kRule + "\r\n" + kept + "\r\n" + kRule + "\r\n";
+        const QString report = ReportText::compose(inputs(qint16(type), file, byteCount));
+        QCOMPARE(report.toLatin1(), expected);
+        QCOMPARE(report.size(), expected.size()); // one character per byte, nothing widened
+    }
+
+    void dateAndTime_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("date");
+        QTest::addColumn<QString>("time");
+        QTest::newRow("C") << "C"
+                           << "7 Dec 2026"
+                           << "13:02:03";
+        QTest::newRow("en_US, 12-hour clock") << "en_US"
+                                              << "12/7/26"
+                                              << "1:02:03 PM";
+        QTest::newRow("de_DE") << "de_DE"
+                               << "07.12.26"
+                               << "13:02:03";
+        // Forms that need characters 8-bit text cannot hold fall back to C's.
+        QTest::newRow("ja_JP, time falls back") << "ja_JP"
+                                                << "2026/12/07"
+                                                << "13:02:03";
+        QTest::newRow("fa_IR, both fall back") << "fa_IR"
+                                               << "7 Dec 2026"
+                                               << "13:02:03";
+    }
+    void dateAndTime()
+    {
+        QFETCH(QString, locale);
+        const QLocale l(locale);
+        QTEST(ReportText::dateText(QDate(2026, 12, 7), l), "date");
+        QTEST(ReportText::timeText(QTime(13, 2, 3), l), "time");
+    }
+
+    void lineEndsRoundTrip_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("CR LF, ending in one")
+            << QStringLiteral("a\r\nb\r\n")
+            << QStringList{QStringLiteral("a"), QStringLiteral("b"), QString()};
+        QTest::newRow("mixed: LF CR is two ends")
+            << QStringLiteral("a\n\rb\rc\nd")
+            << QStringList{QStringLiteral("a"), QString(), QStringLiteral("b"), QStringLiteral("c"),
+                           QStringLiteral("d")};
+        QTest::newRow("empty") << QString() << QStringList{QString()};
+    }
+    void lineEndsRoundTrip()
+    {
+        QFETCH(QString, text);
+        const QList<LineEnds::Line> split = LineEnds::split(text);
+        QStringList texts;
+        for (const LineEnds::Line &line : split)
+            texts.append(line.text);
+        QTEST(texts, "lines");
+        QCOMPARE(split.last().end, LineEnds::End::None);
+        QCOMPARE(LineEnds::join(split), text);
+    }
+
+    void readWhole()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QByteArray all;
+        for (int c = 0; c <= 255; ++c)
+            all.append(static_cast<char>(c));
+        QFile file(dir.filePath(QStringLiteral("all.bin")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(all), all.size());
+        file.close();
+
+        const ReportFile::ReadResult read = ReportFile::readWhole(file.fileName());
+        QCOMPARE(read.status, ReportFile::ReadStatus::Ok);
+        QCOMPARE(read.bytes, all);
+
+        QFile empty(dir.filePath(QStringLiteral("empty.mmi")));
+        QVERIFY(empty.open(QIODevice::WriteOnly));
+        empty.close();
+        QCOMPARE(ReportFile::readWhole(empty.fileName()).status, ReportFile::ReadStatus::Empty);
+
+        const ReportFile::ReadResult missing =
+            ReportFile::readWhole(dir.filePath(QStringLiteral("gone")));
+        QCOMPARE(missing.status, ReportFile::ReadStatus::Unreadable);
+        QVERIFY(!missing.reason.isEmpty());
+        QCOMPARE(ReportFile::readWhole(dir.path()).status, ReportFile::ReadStatus::Unreadable);
+    }
+
+    void writeNewOnlyNeverTouchesAnExistingFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("report.txt"));
+        using ReportFile::CreateMode;
+        using ReportFile::WriteStatus;
+        QCOMPARE(ReportFile::write(path, "first", CreateMode::NewOnly).status,
+                 WriteStatus::Written);
+        QCOMPARE(ReportFile::write(path, "second", CreateMode::NewOnly).status,
+                 WriteStatus::NotCreated);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("first"));
+        file.close();
+        QCOMPARE(ReportFile::write(path, "2nd", CreateMode::Replace).status, WriteStatus::Written);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("2nd"));
+    }
+
+    void writeToAFullDiskFails()
+    {
+        if (!QFile::exists(QStringLiteral("/dev/full")))
+            QSKIP("this system has no /dev/full");
+        const ReportFile::WriteResult result = ReportFile::write(
+            QStringLiteral("/dev/full"), QByteArray(4096, 'x'), ReportFile::CreateMode::Replace);
+        QCOMPARE(result.status, ReportFile::WriteStatus::WriteFailed);
+        QVERIFY(!result.reason.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestReportText)
+#include "tst_reporttext.moc"
