@@ -1,0 +1,135 @@
+#pragma once
+
+#include "common/fakeclock.h"
+#include "transfer/lineport.h"
+
+#include <algorithm>
+#include <QList>
+#include <QStringList>
+
+// A serial line for the loop without a device. Receiving plays a script of
+// reads; sending keeps a transmit queue that the line empties a few
+// characters per wait unless the drive holds XOFF. Every use of the port
+// after it was closed is counted, so tests can show that a cancel is obeyed.
+class FakePort : public LinePort
+{
+public:
+    // Receiving: each entry is what one read returns (empty = a silent read).
+    QList<QByteArray> script;
+    bool failWhenScriptEnds = false;
+    int reads = 0;
+    int lineWaits = 0;
+    QList<double> readTimes;
+
+    // Sending.
+    QByteArray sent; // what has reached the drive
+    QByteArray queue;
+    qint64 limit = 512;
+    qint64 maxQueued = 0;
+    bool overflowed = false;
+    int linePerWait = 4;
+    bool xoff = false;
+    int outputWaits = 0;
+    int failAfterOutputs = -1;
+    int outputs = 0;
+    int drains = 0;
+    bool drainedWithQueue = false;
+
+    bool isOpen = true;
+    bool hasFailed = false;
+    int closes = 0;
+    int usedWhileClosed = 0;
+
+    FakeClock *clock = nullptr; // waits for the line let this much time pass
+    QStringList *log = nullptr; // shared with the view to see the order of events
+
+    void addSilence(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            script.append(QByteArray());
+    }
+
+    bool output(const QByteArray &data) override
+    {
+        if (!usable() || hasFailed)
+            return false;
+        if (outputs == failAfterOutputs) {
+            hasFailed = true;
+            return false;
+        }
+        ++outputs;
+        queue += data;
+        maxQueued = std::max<qint64>(maxQueued, queue.size());
+        overflowed = overflowed || queue.size() > limit;
+        return true;
+    }
+    QByteArray input() override
+    {
+        if (!usable())
+            return QByteArray();
+        ++reads;
+        readTimes.append(clock ? clock->now : 0.0);
+        if (reads <= script.size())
+            return script.at(reads - 1);
+        hasFailed = hasFailed || failWhenScriptEnds;
+        return QByteArray();
+    }
+    bool waitForInput(int msecs) override
+    {
+        if (!usable())
+            return false;
+        ++lineWaits;
+        pass(msecs);
+        return false;
+    }
+    qint64 queuedOutput() override { return usable() ? queue.size() : 0; }
+    qint64 outBufferSize() const override { return limit; }
+    void waitForOutput(int msecs) override
+    {
+        if (!usable())
+            return;
+        ++outputWaits;
+        pass(msecs);
+        if (xoff)
+            return;
+        const qsizetype moved = std::min<qsizetype>(linePerWait, queue.size());
+        sent += queue.left(moved);
+        queue.remove(0, moved);
+    }
+    bool drain() override
+    {
+        if (!usable())
+            return false;
+        ++drains;
+        drainedWithQueue = drainedWithQueue || !queue.isEmpty();
+        note(QStringLiteral("drain"));
+        return !hasFailed;
+    }
+    bool failed() const override { return hasFailed; }
+    void close() override
+    {
+        ++closes;
+        if (isOpen)
+            note(QStringLiteral("port closed"));
+        isOpen = false;
+        queue.clear();
+    }
+
+private:
+    bool usable()
+    {
+        if (!isOpen)
+            ++usedWhileClosed;
+        return isOpen;
+    }
+    void pass(int msecs)
+    {
+        if (clock)
+            clock->now += msecs / 1000.0;
+    }
+    void note(const QString &event)
+    {
+        if (log)
+            log->append(event);
+    }
+};

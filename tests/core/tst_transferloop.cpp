@@ -1,0 +1,503 @@
+#include "app/transferstate.h"
+#include "common/fakeclock.h"
+#include "common/fakeport.h"
+#include "common/fakeview.h"
+#include "transfer/systemclock.h"
+#include "transfer/transferfile.h"
+#include "transfer/transferloop.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+constexpr char kEnd = 26;
+
+// One transfer's world: the state, a fake line, a real file, page 3 and time.
+struct Rig
+{
+    QTemporaryDir dir;
+    TransferState state;
+    FakePort port;
+    TransferFile file;
+    FakeView view;
+    FakeClock clock;
+    TransferOutcome outcome = TransferOutcome::NotRun;
+    TransferFault fault = TransferFault::None;
+
+    Rig()
+    {
+        port.clock = &clock;
+        port.log = &view.calls;
+    }
+    QString path() const { return dir.filePath(QStringLiteral("transfer.jxf")); }
+
+    // A file to send, opened at its first character, as page 1 leaves it.
+    void prepareSend(const QByteArray &content, qint32 fileSize = -1)
+    {
+        QFile out(path());
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        QCOMPARE(out.write(content), content.size());
+        out.close();
+        QVERIFY(file.openForReading(path()));
+        state.iTransferType = TransferType::kJxfToDrive;
+        state.lFileSize = fileSize < 0 ? qint32(content.size()) : fileSize;
+    }
+    void prepareReceive(qint16 type, const QString &fileName = QString())
+    {
+        state.iTransferType = type;
+        state.sFileName = fileName.isEmpty() ? path() : fileName;
+        QCOMPARE(openTransferFile(state, file), OpenFileResult::Ok);
+    }
+    // What page 3's Cancel does inside a pump.
+    void cancelAtPump(int wanted)
+    {
+        clock.onPump = [this, wanted](int pump) {
+            if (pump != wanted)
+                return;
+            state.bAbortTransfer = true;
+            closeTransferFile(file);
+            port.close();
+        };
+    }
+    void run()
+    {
+        TransferLoop loop(state, port, file, view, clock);
+        loop.run();
+        outcome = loop.outcome();
+        fault = loop.fault();
+    }
+    QByteArray stored() const
+    {
+        QFile in(path());
+        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("(unreadable)");
+    }
+};
+
+QByteArray pattern(int size)
+{
+    QByteArray data;
+    for (int i = 0; i < size; ++i)
+        data.append(char('A' + i % 26));
+    return data;
+}
+
+// Page 3 as every run leaves it.
+void verifyEndState(const Rig &rig)
+{
+    QVERIFY(!rig.state.bTransferActive);
+    QVERIFY(rig.view.backEnabled);
+    QVERIFY(rig.view.reportEnabled);
+    QCOMPARE(rig.view.finishCaption, TransferText::kFinishCaption);
+    QVERIFY(!rig.port.isOpen);
+    QVERIFY(!rig.file.isOpen());
+    QCOMPARE(rig.port.usedWhileClosed, 0);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(TransferOutcome)
+Q_DECLARE_METATYPE(TransferFault)
+
+class TestTransferLoop : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void startOfRunUpdatesPageInOrder();
+    void send_data();
+    void send();
+    void sendShowsRoundedPercentages();
+    void percent_data();
+    void percent();
+    void receiveKeepsLastBlockWholeButUncounted();
+    void receiveRaisesExpectedSize_data();
+    void receiveRaisesExpectedSize();
+    void silentLineTimesOut();
+    void blockAfterRetryRestoresStatus();
+    void cancel_data();
+    void cancel();
+    void queueFollowsTheLine();
+    void faults_data();
+    void faults();
+    void pauseHandlesEventsForItsSeconds();
+};
+
+void TestTransferLoop::startOfRunUpdatesPageInOrder()
+{
+    Rig rig;
+    rig.prepareSend("AB");
+    rig.state.lByteCount = 99;
+    rig.state.bAbortTransfer = true;
+    rig.run();
+    const QStringList expected{QStringLiteral("status=File Transfer in progress."),
+                               QStringLiteral("back=0"),
+                               QStringLiteral("finish=Cancel"),
+                               QStringLiteral("report=0"),
+                               QStringLiteral("repaintPage"),
+                               QStringLiteral("progress=50")};
+    QCOMPARE(rig.view.calls.mid(0, expected.size()), expected);
+    QCOMPARE(rig.state.lByteCount, 2);
+    QCOMPARE(rig.state.lFileSize, 2);
+}
+
+void TestTransferLoop::send_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("fileSize");
+    QTest::addColumn<QByteArray>("expectedSent");
+
+    QByteArray everyValue;
+    for (int c = 0; c < 256; ++c) {
+        if (c != kEnd)
+            everyValue.append(char(c));
+    }
+    QTest::newRow("whole file") << QByteArray("ABCDEFGH") << -1 << QByteArray("ABCDEFGH");
+    QTest::newRow("every byte value but 26") << everyValue << -1 << everyValue;
+    QTest::newRow("stops before end-of-data") << QByteArray("ABC\x1a"
+                                                            "DEF")
+                                              << -1 << QByteArray("ABC");
+    QTest::newRow("end-of-data first") << QByteArray("\x1a"
+                                                     "ABC")
+                                       << -1 << QByteArray();
+    QTest::newRow("stops at lFileSize") << QByteArray("ABCDEFGH") << 5 << QByteArray("ABCDE");
+}
+
+void TestTransferLoop::send()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, fileSize);
+    QFETCH(QByteArray, expectedSent);
+
+    Rig rig;
+    rig.prepareSend(content, fileSize);
+    rig.run();
+
+    QCOMPARE(rig.outcome, TransferOutcome::Completed);
+    QCOMPARE(rig.port.sent, expectedSent);
+    QCOMPARE(rig.state.lByteCount, expectedSent.size());
+    QCOMPARE(rig.view.status, TransferText::kComplete);
+    QCOMPARE(rig.view.progress, 100);
+    QCOMPARE(rig.view.percent, QStringLiteral("100%"));
+    QVERIFY(!rig.state.bAbortTransfer);
+    verifyEndState(rig);
+    // The last character has left the PC before the page says so.
+    QCOMPARE(rig.port.drains, 1);
+    QVERIFY(!rig.port.drainedWithQueue);
+    const qsizetype drained = rig.view.calls.indexOf(QStringLiteral("drain"));
+    QVERIFY(drained >= 0);
+    QVERIFY(drained < rig.view.calls.indexOf(QStringLiteral("status=File Transfer complete.")));
+}
+
+void TestTransferLoop::sendShowsRoundedPercentages()
+{
+    Rig rig;
+    rig.prepareSend("12345678");
+    rig.run();
+    const QStringList percents{
+        QStringLiteral(" 12%"), QStringLiteral(" 25%"),  QStringLiteral(" 38%"),
+        QStringLiteral(" 50%"), QStringLiteral(" 62%"),  QStringLiteral(" 75%"),
+        QStringLiteral(" 88%"), QStringLiteral(" 100%"), QStringLiteral("100%")};
+    QCOMPARE(rig.view.callsOf(QStringLiteral("percent=")), percents);
+    QCOMPARE(rig.view.callsOf(QStringLiteral("count=")).first(), QStringLiteral(" 1"));
+    QCOMPARE(rig.view.callsOf(QStringLiteral("count=")).last(), QStringLiteral(" 8"));
+    QCOMPARE(rig.view.callsOf(QStringLiteral("progress=")).first(), QStringLiteral("12"));
+}
+
+void TestTransferLoop::percent_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("1 of 8, half down to even") << 1 << 8 << 12;
+    QTest::newRow("3 of 8, half up to even") << 3 << 8 << 38;
+    QTest::newRow("5 of 8") << 5 << 8 << 62;
+    QTest::newRow("1 of 200") << 1 << 200 << 0;
+    QTest::newRow("3 of 200") << 3 << 200 << 2;
+    QTest::newRow("12,050 of 13,050") << 12050 << 13050 << 92;
+    QTest::newRow("30,000 of 60,000") << 30000 << 60000 << 50;
+    QTest::newRow("largest count") << 2147483647 << 2147483647 << 100;
+}
+
+void TestTransferLoop::percent()
+{
+    QFETCH(int, count);
+    QFETCH(int, size);
+    QFETCH(int, expected);
+    QCOMPARE(int(transferPercent(count, size)), expected);
+}
+
+void TestTransferLoop::receiveKeepsLastBlockWholeButUncounted()
+{
+    Rig rig;
+    rig.prepareReceive(TransferType::kMmiDump);
+    const QByteArray first = pattern(60);
+    const QByteArray second = pattern(40);
+    const QByteArray last("abc\x1a"
+                          "de");
+    rig.port.script = {first, second, last};
+    rig.run();
+
+    QCOMPARE(rig.outcome, TransferOutcome::Completed);
+    QCOMPARE(rig.stored(), first + second + last);
+    QCOMPARE(rig.state.lByteCount, 100);
+    QCOMPARE(rig.view.byteCount, QStringLiteral(" 100"));
+    QCOMPARE(rig.view.status, TransferText::kComplete);
+    QCOMPARE(rig.view.percent, QStringLiteral("100%"));
+    QCOMPARE(rig.view.callsOf(QStringLiteral("count=")).size(), 2);
+    verifyEndState(rig);
+}
+
+void TestTransferLoop::receiveRaisesExpectedSize_data()
+{
+    QTest::addColumn<qint16>("type");
+    QTest::addColumn<QList<int>>("blocks");
+    QTest::addColumn<QStringList>("progress");
+    QTest::addColumn<int>("finalSize");
+    QTest::newRow("JXF from 11,990 to 12,050")
+        << TransferType::kJxfFromDrive << QList<int>{11990, 60}
+        << QStringList{QStringLiteral("100"), QStringLiteral("92")} << 13050;
+    QTest::newRow("MMI at 30,000") << TransferType::kMmiDump << QList<int>{30000}
+                                   << QStringList{QStringLiteral("50")} << 60000;
+}
+
+void TestTransferLoop::receiveRaisesExpectedSize()
+{
+    QFETCH(qint16, type);
+    QFETCH(QList<int>, blocks);
+    QFETCH(QStringList, progress);
+    QFETCH(int, finalSize);
+
+    Rig rig;
+    rig.prepareReceive(type);
+    for (int size : blocks)
+        rig.port.script.append(pattern(size));
+    rig.port.script.append(QByteArray(1, kEnd));
+    rig.run();
+
+    QCOMPARE(rig.state.lFileSize, finalSize);
+    QCOMPARE(rig.view.callsOf(QStringLiteral("progress=")), progress << QStringLiteral("100"));
+}
+
+void TestTransferLoop::silentLineTimesOut()
+{
+    Rig rig;
+    rig.prepareReceive(TransferType::kMmiDump);
+    int readAtRetry = 0;
+    int readAtMessage = 0;
+    rig.view.onCall = [&](const QString &call) {
+        if (call == QStringLiteral("status=") + TransferText::kRetrying && readAtRetry == 0)
+            readAtRetry = rig.port.reads;
+        if (call.startsWith(QStringLiteral("message=")))
+            readAtMessage = rig.port.reads;
+    };
+    rig.run();
+
+    QCOMPARE(readAtRetry, 1502);
+    QCOMPARE(readAtMessage, 2502);
+    QCOMPARE(rig.port.reads, 2502);
+    QCOMPARE(rig.view.messages, QStringList{TransferText::kTimeout});
+    QCOMPARE(rig.view.messageCritical, QList<bool>{false});
+    // Reads 1502 to 2501 set and repaint the status; only 1502 pauses, 2 s.
+    QCOMPARE(rig.view.callsOf(QStringLiteral("status=Nothing")).size(), 1000);
+    QCOMPARE(rig.view.callsOf(QStringLiteral("repaint:status")).size(), 1000);
+    const QList<double> &at = rig.port.readTimes;
+    QVERIFY(at[1502] - at[1501] >= 2.0);
+    QVERIFY(at[1502] - at[1501] < 2.1);
+    QVERIFY(at[1501] - at[1500] < 0.01);
+    QVERIFY(at[2501] - at[2500] < 0.01);
+    // Every empty read but the last waited for the line.
+    QCOMPARE(rig.port.lineWaits, 2501);
+
+    QCOMPARE(rig.outcome, TransferOutcome::TimedOut);
+    QCOMPARE(rig.stored(), QByteArray(1, kEnd));
+    QCOMPARE(rig.view.status, TransferText::kRetrying);
+    QCOMPARE(rig.view.byteCount, QLatin1String(FakeView::kUnset));
+    QCOMPARE(rig.view.percent, QLatin1String(FakeView::kUnset));
+    QVERIFY(rig.state.bAbortTransfer);
+    verifyEndState(rig);
+}
+
+void TestTransferLoop::blockAfterRetryRestoresStatus()
+{
+    Rig rig;
+    rig.prepareReceive(TransferType::kMmiDump);
+    rig.port.addSilence(1600);
+    rig.port.script.append("abc");
+    rig.port.addSilence(1501); // one short of the retry status: the count restarted
+    rig.port.script.append(QByteArray(1, kEnd));
+    rig.run();
+
+    QStringList expected{TransferText::kInProgress};
+    for (int i = 0; i < 99; ++i)
+        expected.append(TransferText::kRetrying);
+    expected << TransferText::kInProgress << TransferText::kComplete;
+    QCOMPARE(rig.view.callsOf(QStringLiteral("status=")), expected);
+    QCOMPARE(rig.outcome, TransferOutcome::Completed);
+    QCOMPARE(rig.stored(), QByteArray("abc\x1a"));
+}
+
+void TestTransferLoop::cancel_data()
+{
+    QTest::addColumn<bool>("sending");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("xoff");
+    QTest::addColumn<int>("pump");
+    QTest::addColumn<TransferOutcome>("outcome");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("count");
+
+    const QByteArray eight("ABCDEFGH");
+    QTest::newRow("while sending")
+        << true << eight << false << 3 << TransferOutcome::CancelledWhileSending
+        << TransferText::kAborted << 3;
+    QTest::newRow("in the pump of the last send pass")
+        << true << QByteArray("ABC") << false << 4 << TransferOutcome::CancelledWhileReceiving
+        << TransferText::kInProgress << 3;
+    QTest::newRow("while draining under XOFF")
+        << true << QByteArray("ABC") << true << 6 << TransferOutcome::CancelledWhileSending
+        << TransferText::kAborted << 3;
+    QTest::newRow("while the queue is full under XOFF")
+        << true << pattern(600) << true << 700 << TransferOutcome::CancelledWhileSending
+        << TransferText::kAborted << 512;
+    QTest::newRow("while receiving")
+        << false << eight << false << 1 << TransferOutcome::CancelledWhileReceiving
+        << TransferText::kInProgress << 8;
+}
+
+void TestTransferLoop::cancel()
+{
+    QFETCH(bool, sending);
+    QFETCH(QByteArray, content);
+    QFETCH(bool, xoff);
+    QFETCH(int, pump);
+    QFETCH(TransferOutcome, outcome);
+    QFETCH(QString, status);
+    QFETCH(int, count);
+
+    Rig rig;
+    if (sending) {
+        rig.prepareSend(content);
+    } else {
+        rig.prepareReceive(TransferType::kMmiDump);
+        rig.port.script = {content, content};
+    }
+    rig.port.xoff = xoff;
+    rig.cancelAtPump(pump);
+    rig.run();
+
+    QCOMPARE(rig.outcome, outcome);
+    QCOMPARE(rig.view.status, status);
+    QCOMPARE(rig.state.lByteCount, count);
+    // Only a cancel while sending clears the flag.
+    QCOMPARE(rig.state.bAbortTransfer, outcome != TransferOutcome::CancelledWhileSending);
+    QVERIFY(!rig.port.overflowed);
+    QCOMPARE(rig.port.drains, 0);
+    verifyEndState(rig);
+    if (!sending)
+        QCOMPARE(rig.stored(), content);
+}
+
+void TestTransferLoop::queueFollowsTheLine()
+{
+    Rig rig;
+    const QByteArray content = pattern(2000);
+    rig.prepareSend(content);
+    rig.port.linePerWait = 3;
+    qint64 furthestAhead = 0;
+    rig.view.onCall = [&](const QString &call) {
+        if (call.startsWith(QStringLiteral("count=")))
+            furthestAhead =
+                std::max<qint64>(furthestAhead, rig.state.lByteCount - rig.port.sent.size());
+    };
+    rig.run();
+
+    QCOMPARE(rig.outcome, TransferOutcome::Completed);
+    QCOMPARE(rig.port.sent, content);
+    QCOMPARE(rig.port.maxQueued, 512);
+    QVERIFY(!rig.port.overflowed);
+    QCOMPARE(furthestAhead, 512);
+    QVERIFY(!rig.port.drainedWithQueue);
+}
+
+void TestTransferLoop::faults_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<TransferFault>("fault");
+    QTest::addColumn<qint32>("count");
+
+    QTest::newRow("port lost while sending")
+        << QStringLiteral("lose port sending") << TransferFault::PortFailed << 100;
+    QTest::newRow("port lost while receiving")
+        << QStringLiteral("lose port receiving") << TransferFault::PortFailed << 6;
+    QTest::newRow("disk full") << QStringLiteral("disk full") << TransferFault::FileWriteFailed
+                               << 0;
+    QTest::newRow("file shrank") << QStringLiteral("shrink") << TransferFault::FileShorter << 40;
+    QTest::newRow("count past 32 bits")
+        << QStringLiteral("overflow") << TransferFault::CountOverflow << 2047 * 1024 * 1024;
+}
+
+void TestTransferLoop::faults()
+{
+    QFETCH(QString, setup);
+    QFETCH(TransferFault, fault);
+    QFETCH(qint32, count);
+
+    Rig rig;
+    if (setup == u"lose port sending") {
+        rig.prepareSend(pattern(300));
+        rig.port.failAfterOutputs = 100;
+    } else if (setup == u"lose port receiving") {
+        rig.prepareReceive(TransferType::kMmiDump);
+        rig.port.script = {"abc", "def"};
+        rig.port.failWhenScriptEnds = true;
+    } else if (setup == u"disk full") {
+        if (!QFile::exists(QStringLiteral("/dev/full")))
+            QSKIP("no /dev/full here");
+        rig.prepareReceive(TransferType::kMmiDump, QStringLiteral("/dev/full"));
+        rig.port.script = {"abc"};
+    } else if (setup == u"shrink") {
+        rig.prepareSend(pattern(100));
+        QVERIFY(QFile::resize(rig.path(), 40));
+    } else {
+        rig.prepareReceive(TransferType::kMmiDump, QStringLiteral("/dev/null"));
+        const QByteArray mebibyte(1024 * 1024, 'x');
+        for (int i = 0; i < 2048; ++i)
+            rig.port.script.append(mebibyte);
+    }
+    rig.run();
+
+    QCOMPARE(rig.outcome, TransferOutcome::Failed);
+    QCOMPARE(rig.fault, fault);
+    QCOMPARE(rig.view.messages, QStringList{transferFaultMessage(fault)});
+    QCOMPARE(rig.view.messageCritical, QList<bool>{true});
+    QCOMPARE(rig.state.lByteCount, count);
+    QCOMPARE(rig.view.status, TransferText::kInProgress);
+    QVERIFY(!rig.view.calls.contains(QStringLiteral("status=File Transfer complete.")));
+    QVERIFY(rig.state.bAbortTransfer);
+    verifyEndState(rig);
+    if (setup == u"lose port receiving")
+        QCOMPARE(rig.stored(), QByteArray("abcdef"));
+    if (setup == u"shrink" || setup == u"lose port sending")
+        QCOMPARE(rig.port.outputs, count);
+}
+
+void TestTransferLoop::pauseHandlesEventsForItsSeconds()
+{
+    SystemTransferClock clock;
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });
+    ticker.start(50);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    pause(clock, 1);
+    QVERIFY(elapsed.elapsed() >= 1000);
+    QVERIFY(ticks >= 5);
+}
+
+QTEST_GUILESS_MAIN(TestTransferLoop)
+#include "tst_transferloop.moc"
