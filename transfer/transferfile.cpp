@@ -92,6 +92,8 @@ bool TransferFile::openForReading(const QString &path)
 
 TransferFile::ReadStatus TransferFile::readChar(char &c)
 {
+    if (!m_file.isOpen())
+        return ReadStatus::Error;
     const qint64 count = m_file.read(&c, 1);
     if (count == 1)
         return ReadStatus::Ok;
