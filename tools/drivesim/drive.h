@@ -1,0 +1,91 @@
+#pragma once
+
+#include "drivesettings.h"
+#include "ptyline.h"
+#include "receiver.h"
+#include "transmitter.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+namespace drivesim {
+
+enum class Mode { Idle, Transmit, Receive, Auto };
+
+// The simulated drive: serves the program through a PtyLine, one session per open of the
+// port, doing whatever the current mode says. Everything runs from timers on one thread.
+class Drive : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kTickMs = 2;
+    static constexpr int kAutoWaitMs = 1500;
+    static constexpr int kRxReportMs = 100;
+
+    explicit Drive(QObject *parent = nullptr);
+
+    // Opens the pty behind linkPath. Returns an error text, empty on success.
+    QString start(const QString &linkPath);
+    // Hangs up for good and removes the link.
+    void shutDown();
+
+    const DriveSettings &settings() const { return m_settings; }
+    // Buffer sizes, rate and faults apply from the next transmission or reception; a
+    // hangup count at once.
+    void setSettings(const DriveSettings &settings) { m_settings = settings; }
+
+    // Changes what the drive does: at once if the port is open, else at the next open.
+    // Returns an error text, empty on success.
+    QString setMode(Mode mode, const QString &file = {});
+    Mode mode() const { return m_mode; }
+    bool isConnected() const { return m_line.isConnected(); }
+
+Q_SIGNALS:
+    void ready(const QString &slavePath);
+    void opened();
+    void closed();
+    void txDone(qint64 count);
+    void rxProgress(qint64 total);
+    void pcStopped(bool stopped);
+    void hungUp();
+    void error(const QString &text);
+
+private:
+    enum class Activity { None, Draining, AutoWaiting, TxDelay, Transmitting, TxDone, Receiving };
+
+    void onConnected();
+    void onDisconnected();
+    void tick();
+    void beginActivity();
+    void endActivity(bool keepBuffered);
+    void pumpIncoming();
+    void pumpAutoWaiting();
+    void serviceTransmit();
+    void serviceReceive();
+    void reportRx(bool force);
+    qint64 sessionCount() const;
+    void hangUp();
+    bool loadPayload(const QString &path);
+    void startTransmit();
+    void startReceive(const QString &path, const QByteArray &alreadyRead);
+    void fail(const QString &text);
+
+    PtyLine m_line;
+    QTimer m_tick;
+    QString m_linkPath;
+    DriveSettings m_settings;
+    Mode m_mode = Mode::Auto;
+    QString m_modeFile;
+    Activity m_activity = Activity::None;
+    QElapsedTimer m_activityClock;
+    QByteArray m_payload;
+    Transmitter m_tx;
+    Receiver m_rx;
+    bool m_rxSession = false;
+    qint64 m_rxReported = -1;
+    QElapsedTimer m_rxReportClock;
+};
+
+} // namespace drivesim

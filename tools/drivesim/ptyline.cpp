@@ -1,0 +1,234 @@
+#include "ptyline.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace drivesim {
+
+namespace {
+
+constexpr qint64 kMaxReadChunk = 64 * 1024;
+
+QString systemError(const char *call)
+{
+    return QStringLiteral("%1: %2").arg(QLatin1String(call), qt_error_string(errno));
+}
+
+// Nothing to read or room to write yet; EIO means the program has closed its side, which
+// the poll timer reports in its own time.
+bool isTransient(int error)
+{
+    return error == EAGAIN || error == EWOULDBLOCK || error == EINTR || error == EIO;
+}
+
+} // namespace
+
+PtyLine::PtyLine(QObject *parent)
+    : QObject(parent)
+{
+    m_pollTimer.setInterval(kPollIntervalMs);
+    m_pollTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_pollTimer, &QTimer::timeout, this, &PtyLine::pollLine);
+}
+
+PtyLine::~PtyLine()
+{
+    shutDown();
+}
+
+QString PtyLine::open(const QString &linkPath)
+{
+    close();
+    QString error = createPty();
+    if (error.isEmpty())
+        error = armHangupState();
+    if (error.isEmpty())
+        error = linkTo(linkPath);
+    if (!error.isEmpty()) {
+        close();
+        return error;
+    }
+    m_pollTimer.start();
+    return {};
+}
+
+QString PtyLine::createPty()
+{
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (m_master < 0)
+        return systemError("posix_openpt");
+    if (::fcntl(m_master, F_SETFD, FD_CLOEXEC) != 0)
+        return systemError("fcntl");
+    if (::grantpt(m_master) != 0)
+        return systemError("grantpt");
+    if (::unlockpt(m_master) != 0)
+        return systemError("unlockpt");
+    const char *name = ::ptsname(m_master);
+    if (name == nullptr)
+        return systemError("ptsname");
+    m_slavePath = QString::fromLocal8Bit(name);
+    return {};
+}
+
+// A master whose slave has never been opened does not report POLLHUP; one whose slave has
+// been opened and closed again does, until the next open. Opening the slave once puts the
+// pty in the state the poll timer relies on.
+QString PtyLine::armHangupState()
+{
+    return touchSlave(false);
+}
+
+// Opens the slave for an instant, while the program has it closed, never longer.
+QString PtyLine::touchSlave(bool flushInput)
+{
+    const QByteArray path = QFile::encodeName(m_slavePath);
+    const int slave = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (slave < 0)
+        return systemError("open slave");
+    QString error;
+    if (flushInput && ::tcflush(slave, TCIFLUSH) != 0)
+        error = systemError("tcflush");
+    if (::close(slave) != 0 && error.isEmpty())
+        error = systemError("close slave");
+    return error;
+}
+
+QString PtyLine::linkTo(const QString &linkPath)
+{
+    const QByteArray link = QFile::encodeName(linkPath);
+    struct stat info = {};
+    if (::lstat(link.constData(), &info) == 0 && !S_ISLNK(info.st_mode))
+        return QStringLiteral("%1 exists and is not a symbolic link").arg(linkPath);
+    const QString folder = QFileInfo(linkPath).absolutePath();
+    if (!QDir().mkpath(folder))
+        return QStringLiteral("cannot create %1").arg(folder);
+
+    // Built beside the old link and renamed over it, so the program never finds the name
+    // missing or half made.
+    const QByteArray temporary = link + ".new-" + QByteArray::number(::getpid());
+    if (::unlink(temporary.constData()) != 0 && errno != ENOENT)
+        return systemError("unlink");
+    if (::symlink(QFile::encodeName(m_slavePath).constData(), temporary.constData()) != 0)
+        return systemError("symlink");
+    if (::rename(temporary.constData(), link.constData()) != 0) {
+        const QString error = systemError("rename");
+        ::unlink(temporary.constData());
+        return error;
+    }
+    m_linkPath = linkPath;
+    return {};
+}
+
+void PtyLine::close()
+{
+    m_pollTimer.stop();
+    m_connected = false;
+    if (m_master >= 0) {
+        // Nothing useful can be done if closing a pty master fails; the descriptor is gone
+        // either way.
+        ::close(m_master);
+        m_master = -1;
+    }
+}
+
+void PtyLine::shutDown()
+{
+    close();
+    if (m_linkPath.isEmpty())
+        return;
+    const QString target = QFile::symLinkTarget(m_linkPath);
+    if (target == m_slavePath)
+        QFile::remove(m_linkPath);
+    m_linkPath.clear();
+}
+
+void PtyLine::pollLine()
+{
+    if (m_master < 0)
+        return;
+    pollfd entry = {m_master, 0, 0};
+    const int ready = ::poll(&entry, 1, 0);
+    if (ready < 0) {
+        if (errno != EINTR)
+            Q_EMIT failed(systemError("poll"));
+        return;
+    }
+    const bool slaveOpen = (entry.revents & POLLHUP) == 0;
+    if (slaveOpen == m_connected)
+        return;
+    m_connected = slaveOpen;
+    if (slaveOpen)
+        Q_EMIT connected();
+    else
+        Q_EMIT disconnected();
+}
+
+QByteArray PtyLine::read(qint64 maxBytes)
+{
+    if (m_master < 0 || maxBytes <= 0)
+        return {};
+    maxBytes = std::min(maxBytes, kMaxReadChunk);
+    QByteArray buffer(maxBytes, Qt::Uninitialized);
+    ssize_t count = -1;
+    do {
+        count = ::read(m_master, buffer.data(), static_cast<size_t>(maxBytes));
+    } while (count < 0 && errno == EINTR);
+    if (count < 0) {
+        if (!isTransient(errno))
+            Q_EMIT failed(systemError("read"));
+        return {};
+    }
+    buffer.truncate(count);
+    return buffer;
+}
+
+qint64 PtyLine::write(const char *data, qint64 size)
+{
+    if (m_master < 0)
+        return -1;
+    if (size <= 0)
+        return 0;
+    ssize_t count = -1;
+    do {
+        count = ::write(m_master, data, static_cast<size_t>(size));
+    } while (count < 0 && errno == EINTR);
+    if (count >= 0)
+        return count;
+    if (isTransient(errno))
+        return 0;
+    Q_EMIT failed(systemError("write"));
+    return -1;
+}
+
+bool PtyLine::discardUnread()
+{
+    // The slave's input queue outlives a close. On a master, TCOFLUSH only empties the part
+    // the line discipline has not taken yet, so the queue is flushed from the slave's side.
+    if (m_master < 0 || m_connected)
+        return true;
+    const QString error = touchSlave(true);
+    if (error.isEmpty())
+        return true;
+    Q_EMIT failed(QStringLiteral("cannot discard what the program left unread: %1").arg(error));
+    return false;
+}
+
+bool PtyLine::programUsesSoftwareFlow() const
+{
+    termios settings = {};
+    if (m_master < 0 || ::tcgetattr(m_master, &settings) != 0)
+        return false;
+    return (settings.c_iflag & IXON) != 0;
+}
+
+} // namespace drivesim
