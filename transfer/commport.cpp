@@ -90,12 +90,17 @@ bool CommPort::setPortOpen(bool open)
 {
     if (open)
         return !portOpen() && this->open();
-    m_pending.clear();
-    if (!m_port.isOpen())
+    if (!m_port.isOpen()) {
+        m_pending.clear();
         return true;
+    }
     // Whatever is still queued would hold the close for as long as the line
-    // takes to send it, or for ever under XOFF.
-    m_port.clear(QSerialPort::Output);
+    // takes to send it, or for ever under XOFF. Nothing is flushed after a
+    // drain: on a pseudo-terminal that would throw away characters already
+    // on their way to the other end.
+    if (queuedOutput() > 0)
+        m_port.clear(QSerialPort::Output);
+    m_pending.clear();
     m_port.close();
     return true;
 }
