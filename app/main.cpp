@@ -1,5 +1,6 @@
 #include "app/appinfo.h"
 #include "app/modmain.h"
+#include "report/showreport.h"
 #include "ui/forms.h"
 
 #include <QApplication>
@@ -22,5 +23,7 @@ int main(int argc, char *argv[])
     Main();
     if (Forms::loadedCount() == 0)
         return 0;
-    return QApplication::exec();
+    const int exitCode = QApplication::exec();
+    FinishPrinting();
+    return exitCode;
 }

@@ -72,6 +72,9 @@ if ! lpstat -p "$QUEUE" >/dev/null 2>&1; then
         exit 0
     fi
 fi
+# The default PDF-to-PostScript step on the way to cups-pdf turns the text
+# into glyphs that pdftotext cannot read back; cairo's keeps it readable.
+as_root lpadmin -p "$QUEUE" -o pdftops-renderer-default=pdftocairo 2>/dev/null
 as_root cupsenable "$QUEUE" 2>/dev/null
 as_root cupsaccept "$QUEUE" 2>/dev/null
 if ! as_root lpoptions -d "$QUEUE" >/dev/null; then

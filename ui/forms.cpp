@@ -1,5 +1,6 @@
 #include "ui/forms.h"
 
+#include "report/frmreport.h"
 #include "ui/frmmain1.h"
 #include "ui/frmmain2.h"
 #include "ui/frmmain3.h"
@@ -60,6 +61,11 @@ FrmMain3 &frmMain3()
 FrmSplash &frmSplash()
 {
     return loadOnFirstUse<FrmSplash>(Form::Splash);
+}
+
+FrmReport &frmReport()
+{
+    return loadOnFirstUse<FrmReport>(Form::Report);
 }
 
 namespace Forms {

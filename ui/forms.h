@@ -18,6 +18,7 @@ FrmMain1 &frmMain1();
 FrmMain2 &frmMain2();
 FrmMain3 &frmMain3();
 FrmSplash &frmSplash();
+FrmReport &frmReport();
 
 namespace Forms {
 

@@ -169,35 +169,6 @@ private Q_SLOTS:
         QVERIFY(!missing.reason.isEmpty());
         QCOMPARE(ReportFile::readWhole(dir.path()).status, ReportFile::ReadStatus::Unreadable);
     }
-
-    void writeNewOnlyNeverTouchesAnExistingFile()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("report.txt"));
-        using ReportFile::CreateMode;
-        using ReportFile::WriteStatus;
-        QCOMPARE(ReportFile::write(path, "first", CreateMode::NewOnly).status,
-                 WriteStatus::Written);
-        QCOMPARE(ReportFile::write(path, "second", CreateMode::NewOnly).status,
-                 WriteStatus::NotCreated);
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray("first"));
-        file.close();
-        QCOMPARE(ReportFile::write(path, "2nd", CreateMode::Replace).status, WriteStatus::Written);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray("2nd"));
-    }
-
-    void writeToAFullDiskFails()
-    {
-        if (!QFile::exists(QStringLiteral("/dev/full")))
-            QSKIP("this system has no /dev/full");
-        const ReportFile::WriteResult result = ReportFile::write(
-            QStringLiteral("/dev/full"), QByteArray(4096, 'x'), ReportFile::CreateMode::Replace);
-        QCOMPARE(result.status, ReportFile::WriteStatus::WriteFailed);
-        QVERIFY(!result.reason.isEmpty());
-    }
 };
 
 QTEST_GUILESS_MAIN(TestReportText)

@@ -1,0 +1,228 @@
+#include "report/frmreport.h"
+
+#include "report/reportbox.h"
+#include "report/reportfile.h"
+#include "report/reportprinter.h"
+#include "ui/fonts.h"
+#include "ui/forms.h"
+#include "ui/msgbox.h"
+#include "ui/twips.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QPushButton>
+
+namespace {
+
+constexpr int kClientWidth = 7395;
+constexpr int kClientHeight = 4860;
+constexpr int kButtonWidth = 1215;
+constexpr int kButtonHeight = 375;
+
+// The layout works on the window's outer size: these allow for the title
+// bar and the frame, and space the buttons along the bottom.
+constexpr float kCaptionAndFrame = 405.0f;
+constexpr float kButtonRow = 600.0f;
+constexpr float kFrameWidth = 120.0f;
+constexpr float kButtonPitch = 1320.0f;
+constexpr float kButtonGap = 120.0f;
+
+const QStringList kSaveFilters = {
+    QStringLiteral("All Files (*.*)"),
+    QStringLiteral("Text Documents (*.txt)"),
+};
+constexpr int kPreselectedFilter = 1; // "Text Documents (*.txt)"
+
+FrmReport::DialogHook &dialogHook()
+{
+    static FrmReport::DialogHook hook;
+    return hook;
+}
+
+QString saveFailureText(const QString &fileName, const QString &reason)
+{
+    return MsgBox::twoLines(
+        QStringLiteral("Unable to save the report to ") + fileName + QLatin1Char('.'), reason);
+}
+
+} // namespace
+
+FrmReport::FrmReport(QWidget *parent)
+    : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("frmReport"));
+    setWindowTitle(QStringLiteral("File Transfer Report"));
+    setFont(Fonts::pageDefault());
+    createControls();
+    resize(Twips::size(kClientWidth, kClientHeight));
+}
+
+void FrmReport::createControls()
+{
+    m_txtReport = new ReportBox(this);
+    m_txtReport->setObjectName(QStringLiteral("txtReport"));
+    m_txtReport->setFont(Fonts::named(QStringLiteral("Courier New"), 9.75));
+    m_txtReport->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_txtReport->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_txtReport->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_txtReport->setGeometry(Twips::rect(0, 0, 5535, 3735));
+
+    const auto addButton = [this](const QString &name, const QString &text, const QString &toolTip,
+                                  int left) {
+        auto *button = new QPushButton(text, this);
+        button->setObjectName(name);
+        button->setToolTip(toolTip);
+        button->setGeometry(Twips::rect(left, 4440, kButtonWidth, kButtonHeight));
+        return button;
+    };
+    m_cbClose = addButton(QStringLiteral("cbClose"), QStringLiteral("Close"),
+                          QStringLiteral("Click to close this window."), 6120);
+    m_cbSave = addButton(QStringLiteral("cbSave"), QStringLiteral("Save"),
+                         QStringLiteral("Click to save the report to a file."), 4800);
+    m_cbPrint =
+        addButton(QStringLiteral("cbPrint"), QStringLiteral("Print"),
+                  QStringLiteral("Click to print the report to your default printer."), 3480);
+    m_cbClose->setDefault(true);
+
+    QWidget::setTabOrder(m_txtReport, m_cbClose);
+    QWidget::setTabOrder(m_cbClose, m_cbSave);
+    QWidget::setTabOrder(m_cbSave, m_cbPrint);
+    m_txtReport->setFocus();
+
+    connect(m_cbClose, &QPushButton::clicked, this, &FrmReport::cbClose_Click);
+    connect(m_cbSave, &QPushButton::clicked, this, &FrmReport::cbSave_Click);
+    connect(m_cbPrint, &QPushButton::clicked, this, &FrmReport::cbPrint_Click);
+}
+
+void FrmReport::showReport()
+{
+    show();
+    raise();
+    activateWindow();
+}
+
+void FrmReport::cbClose_Click()
+{
+    Forms::unload(Form::Report);
+}
+
+void FrmReport::closeEvent(QCloseEvent *event)
+{
+    // Unloading is the program's business, not the window system's.
+    event->ignore();
+    cbClose_Click();
+}
+
+void FrmReport::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    Form_Resize();
+}
+
+void FrmReport::Form_Resize()
+{
+    const QRect outer = frameGeometry();
+    const auto h = static_cast<float>(Twips::fromPixels(outer.height()));
+    const auto w = static_cast<float>(Twips::fromPixels(outer.width()));
+    // A window made lower than the button row leaves no room for the text.
+    const float textHeight = std::max(h - kCaptionAndFrame - kButtonRow, 0.0f);
+    const float textWidth = std::max(w - kFrameWidth, 0.0f);
+    m_txtReport->setGeometry(0, 0, Twips::toPixels(textWidth), Twips::toPixels(textHeight));
+
+    const int buttonTop = Twips::toPixels(h - kCaptionAndFrame - kButtonRow + kButtonGap);
+    const QSize buttonSize = Twips::size(kButtonWidth, kButtonHeight);
+    const auto place = [&](QPushButton *button, float left) {
+        button->setGeometry(QRect(QPoint(Twips::toPixels(left), buttonTop), buttonSize));
+    };
+    place(m_cbClose, w - kFrameWidth - kButtonPitch);
+    place(m_cbSave, w - kFrameWidth - kButtonPitch - kButtonPitch);
+    place(m_cbPrint, w - kFrameWidth - 3.0f * kButtonPitch);
+}
+
+QFileDialog &FrmReport::commonDialog1()
+{
+    if (!m_commonDialog1) {
+        m_commonDialog1 = new QFileDialog(this);
+        m_commonDialog1->setObjectName(QStringLiteral("CommonDialog1"));
+        m_commonDialog1->setAcceptMode(QFileDialog::AcceptSave);
+        m_commonDialog1->setFileMode(QFileDialog::AnyFile);
+        // The window asks about an existing file itself, and a name is
+        // saved as typed.
+        m_commonDialog1->setOption(QFileDialog::DontConfirmOverwrite);
+        m_commonDialog1->setDefaultSuffix(QString());
+    }
+    return *m_commonDialog1;
+}
+
+// Shows the save dialog. A confirmed name replaces the remembered one, and
+// its folder becomes the working directory; a cancel keeps both as they were.
+bool FrmReport::askSaveFileName()
+{
+    QFileDialog &dialog = commonDialog1();
+    dialog.setDirectory(QDir::currentPath());
+    dialog.setNameFilters(kSaveFilters);
+    dialog.selectNameFilter(kSaveFilters.at(kPreselectedFilter));
+    const bool confirmed = dialogHook() ? dialogHook()(dialog) : dialog.exec() == QDialog::Accepted;
+    if (!confirmed || dialog.selectedFiles().isEmpty())
+        return false;
+    const QFileInfo chosen(dialog.selectedFiles().constFirst());
+    m_dialogFileName = QDir::toNativeSeparators(chosen.absoluteFilePath());
+    QDir::setCurrent(chosen.absolutePath());
+    return true;
+}
+
+void FrmReport::cbSave_Click()
+{
+    askSaveFileName();
+    if (m_dialogFileName.isEmpty())
+        return;
+    const QString fileName = m_dialogFileName;
+    const QByteArray bytes = m_txtReport->reportText().toLatin1();
+    const ReportFile::WriteResult first =
+        ReportFile::write(fileName, bytes, ReportFile::CreateMode::NewOnly);
+    if (first.status == ReportFile::WriteStatus::WriteFailed) {
+        reportSaveFailure(first.reason);
+        return;
+    }
+    if (first.status == ReportFile::WriteStatus::Written)
+        return;
+    // Whatever stopped the creation, the question is the same.
+    const MsgBox::Result answer = MsgBox::show(
+        MsgBox::twoLines(fileName + QStringLiteral(" already exists."),
+                         QStringLiteral("Do you want to replace it?")),
+        MsgBox::Icon::Critical, MsgBox::Buttons::YesNo, true, QStringLiteral("Save As"));
+    if (answer != MsgBox::Result::Yes)
+        return;
+    const ReportFile::WriteResult second =
+        ReportFile::write(fileName, bytes, ReportFile::CreateMode::Replace);
+    if (second.status != ReportFile::WriteStatus::Written)
+        reportSaveFailure(second.reason);
+}
+
+void FrmReport::reportSaveFailure(const QString &reason)
+{
+    MsgBox::show(saveFailureText(m_dialogFileName, reason));
+}
+
+void FrmReport::cbPrint_Click()
+{
+    switch (ReportPrinter::print(m_txtReport->reportText())) {
+    case ReportPrinter::Result::Printed:
+        break;
+    case ReportPrinter::Result::NoPrinter:
+        MsgBox::show(MsgBox::twoLines(QStringLiteral("No default printer is set up."),
+                                      QStringLiteral("The report has not been printed.")));
+        break;
+    case ReportPrinter::Result::Failed:
+        MsgBox::show(QStringLiteral("Unable to print the report."));
+        break;
+    }
+}
+
+void FrmReport::setFileDialogHook(DialogHook hook)
+{
+    dialogHook() = std::move(hook);
+}
