@@ -122,6 +122,7 @@ void Drive::endActivity(bool keepBuffered)
     m_rxSession = false;
     m_tx.reset();
     m_activity = Activity::None;
+    m_hangupDue = false;
 }
 
 bool Drive::loadPayload(const QString &path)
@@ -172,8 +173,21 @@ void Drive::tick()
         serviceTransmit();
     else if (m_activity == Activity::Receiving)
         serviceReceive();
+    checkHangup();
+}
+
+void Drive::checkHangup()
+{
     const qint64 hangupAfter = m_settings.faults.hangupAfter;
-    if (hangupAfter >= 0 && sessionCount() >= hangupAfter && m_line.isConnected())
+    if (hangupAfter < 0) {
+        m_hangupDue = false;
+        return;
+    }
+    if (!m_hangupDue && sessionCount() >= hangupAfter) {
+        m_hangupDue = true;
+        m_hangupAt = QDeadlineTimer(kHangupLingerMs);
+    }
+    if (m_hangupDue && m_hangupAt.hasExpired())
         hangUp();
 }
 

@@ -5,6 +5,7 @@
 #include "receiver.h"
 #include "transmitter.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
@@ -23,6 +24,10 @@ public:
     static constexpr int kTickMs = 2;
     static constexpr int kAutoWaitMs = 1500;
     static constexpr int kRxReportMs = 100;
+    // Characters on a wire reach the PC before the wire is cut; on a pty, closing the master
+    // throws away what the program has not read yet. The drive stops sending and waits this
+    // long before it hangs up, so the program gets everything sent up to that point.
+    static constexpr int kHangupLingerMs = 250;
 
     explicit Drive(QObject *parent = nullptr);
 
@@ -66,6 +71,7 @@ private:
     void serviceReceive();
     void reportRx(bool force);
     qint64 sessionCount() const;
+    void checkHangup();
     void hangUp();
     bool loadPayload(const QString &path);
     void startTransmit();
@@ -86,6 +92,8 @@ private:
     bool m_rxSession = false;
     qint64 m_rxReported = -1;
     QElapsedTimer m_rxReportClock;
+    bool m_hangupDue = false;
+    QDeadlineTimer m_hangupAt;
 };
 
 } // namespace drivesim
