@@ -212,7 +212,7 @@ qint64 PtyLine::write(const char *data, qint64 size)
 
 bool PtyLine::discardUnread()
 {
-    // The slave's input queue outlives a close. On a master, TCOFLUSH only empties the part
+    // The slave's input queue outlives a close. On a master, TCOFLUSH only empties what
     // the line discipline has not taken yet, so the queue is flushed from the slave's side.
     if (m_master < 0 || m_connected)
         return true;
