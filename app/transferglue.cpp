@@ -1,0 +1,52 @@
+// The serial link, the transfer file and the transfer loop as the windows use
+// them: the engine reports failures as values, and this is where they become
+// the program's messages and page 1's abort flag.
+#include "app/modmain.h"
+
+#include "app/transferstate.h"
+#include "transfer/seriallink.h"
+#include "transfer/systemclock.h"
+#include "transfer/transferfile.h"
+#include "transfer/transferloop.h"
+#include "ui/forms.h"
+#include "ui/frmmain1.h"
+#include "ui/frmmain3.h"
+#include "ui/msgbox.h"
+
+void OpenCommPort()
+{
+    const TransferState &state = transferState();
+    if (openCommPort(frmMain3().SComms(), state.iPortNumber, state.lBaudRate))
+        return;
+    MsgBox::show(serialLinkErrorMessage());
+    frmMain1().abort = true;
+}
+
+void CloseCommPort()
+{
+    // The port lives on page 3; before page 3 exists there is nothing to close.
+    if (Forms::isLoaded(Form::Main3))
+        closeCommPort(frmMain3().SComms());
+}
+
+void OpenTransferFile()
+{
+    const OpenFileResult result = openTransferFile(transferState(), transferFile());
+    if (result == OpenFileResult::Ok)
+        return;
+    MsgBox::show(openFileMessage(result));
+    frmMain1().abort = true;
+}
+
+void CloseTransferFile()
+{
+    closeTransferFile(transferFile());
+}
+
+void RunTransfer()
+{
+    SystemTransferClock clock;
+    FrmMain3 &page3 = frmMain3();
+    TransferLoop loop(transferState(), page3.SComms(), transferFile(), page3, clock);
+    loop.run();
+}
