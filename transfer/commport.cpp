@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr int kReadChunk = 4096;
-
 // Qt reports a read that found nothing as a read error too, so only the
 // loss of the device itself counts; the port's own reads and writes see the
 // rest where it happens.
@@ -149,6 +147,10 @@ bool CommPort::output(const QByteArray &data)
 }
 
 #ifdef Q_OS_UNIX
+
+namespace {
+constexpr int kReadChunk = 4096;
+}
 
 bool CommPort::applyHandshaking()
 {
