@@ -6,7 +6,7 @@
 namespace AppInfo {
 inline const QString kTitle = QStringLiteral("Quillet");
 inline const QString kCompanyName = QStringLiteral("Morvane Ltd");
-inline const QString kCopyright = QStringLiteral("Copyright \u00a9 2003-2026 Morvane Ltd");
+inline const QString kCopyright = QStringLiteral("Copyright \u00a9 2026 Morvane Ltd");
 constexpr int kVersionMajor = 1;
 constexpr int kVersionMinor = 4;
 constexpr int kVersionRevision = 145;

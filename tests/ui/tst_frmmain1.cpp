@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -116,6 +117,15 @@ private Q_SLOTS:
                  Twips::rect(twips.x(), twips.y(), twips.width(), twips.height()));
         QTEST(widget->toolTip(), "toolTip");
         QCOMPARE(frmMain1().size(), Twips::size(6450, 2625));
+    }
+
+    void pictureIsTheSharedWizardPicture()
+    {
+        auto *picture = frmMain1().findChild<QLabel *>("Picture2");
+        QVERIFY(picture);
+        QCOMPARE(picture->pixmap().size(), QSize(69, 83));
+        auto *splashPicture = frmSplash().findChild<QLabel *>("Picture1");
+        QCOMPARE(splashPicture->pixmap().toImage(), picture->pixmap().toImage());
     }
 
     void tabOrderStartsAtNext()
