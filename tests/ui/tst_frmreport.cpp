@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QTest>
 
 #include <optional>
@@ -231,12 +232,21 @@ private Q_SLOTS:
         viewReport(TransferType::kMmiDump, "a\nb");
         ReportBox *box = frmReport().txtReport();
         const QString before = box->reportText();
+        // At the end of the file's line "a", which ends in LF alone.
+        QTextCursor cursor(box->document()->findBlockByNumber(4));
+        cursor.movePosition(QTextCursor::EndOfBlock);
+        box->setTextCursor(cursor);
         box->setFocus();
         QTest::keyClick(box, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(Forms::isLoaded(Form::Report), !closes);
-        if (!closes) // the user's break is CR LF, the file's own LF stays
-            QCOMPARE(frmReport().txtReport()->reportText(), QStringLiteral("\r\n") + before);
+        if (closes)
+            return;
+        // The user's break is CR LF; the file's own LF stays after the new line.
+        QString expected = before;
+        expected.replace(QStringLiteral("\r\na\nb\r\n"), QStringLiteral("\r\na\r\n\nb\r\n"));
+        QVERIFY(expected != before);
+        QCOMPARE(frmReport().txtReport()->reportText(), expected);
     }
 
     void otherWaysToClose()
