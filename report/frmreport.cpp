@@ -159,7 +159,7 @@ QFileDialog &FrmReport::commonDialog1()
 
 // Shows the save dialog. A confirmed name replaces the remembered one, and
 // its folder becomes the working directory; a cancel keeps both as they were.
-bool FrmReport::askSaveFileName()
+void FrmReport::askSaveFileName()
 {
     QFileDialog &dialog = commonDialog1();
     dialog.setDirectory(QDir::currentPath());
@@ -167,11 +167,12 @@ bool FrmReport::askSaveFileName()
     dialog.selectNameFilter(kSaveFilters.at(kPreselectedFilter));
     const bool confirmed = dialogHook() ? dialogHook()(dialog) : dialog.exec() == QDialog::Accepted;
     if (!confirmed || dialog.selectedFiles().isEmpty())
-        return false;
+        return;
     const QFileInfo chosen(dialog.selectedFiles().constFirst());
     m_dialogFileName = QDir::toNativeSeparators(chosen.absoluteFilePath());
+    // A folder that cannot be entered leaves the working directory as it
+    // was; the save that follows says what is wrong with it.
     QDir::setCurrent(chosen.absolutePath());
-    return true;
 }
 
 void FrmReport::cbSave_Click()

@@ -40,7 +40,7 @@ private:
     void createControls();
     void Form_Resize();
     QFileDialog &commonDialog1();
-    bool askSaveFileName();
+    void askSaveFileName();
     void reportSaveFailure(const QString &reason);
 
     ReportBox *m_txtReport = nullptr;
