@@ -1,12 +1,9 @@
-// The report's text and its file access, byte for byte.
+// The report's text, byte for byte.
 #include "app/transferstate.h"
 #include "report/lineends.h"
-#include "report/reportfile.h"
 #include "report/reporttext.h"
 
 #include <QDate>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTime>
 
@@ -140,34 +137,6 @@ private Q_SLOTS:
         QTEST(texts, "lines");
         QCOMPARE(split.last().end, LineEnds::End::None);
         QCOMPARE(LineEnds::join(split), text);
-    }
-
-    void readWhole()
-    {
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        QByteArray all;
-        for (int c = 0; c <= 255; ++c)
-            all.append(static_cast<char>(c));
-        QFile file(dir.filePath(QStringLiteral("all.bin")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write(all), all.size());
-        file.close();
-
-        const ReportFile::ReadResult read = ReportFile::readWhole(file.fileName());
-        QCOMPARE(read.status, ReportFile::ReadStatus::Ok);
-        QCOMPARE(read.bytes, all);
-
-        QFile empty(dir.filePath(QStringLiteral("empty.mmi")));
-        QVERIFY(empty.open(QIODevice::WriteOnly));
-        empty.close();
-        QCOMPARE(ReportFile::readWhole(empty.fileName()).status, ReportFile::ReadStatus::Empty);
-
-        const ReportFile::ReadResult missing =
-            ReportFile::readWhole(dir.filePath(QStringLiteral("gone")));
-        QCOMPARE(missing.status, ReportFile::ReadStatus::Unreadable);
-        QVERIFY(!missing.reason.isEmpty());
-        QCOMPARE(ReportFile::readWhole(dir.path()).status, ReportFile::ReadStatus::Unreadable);
     }
 };
 

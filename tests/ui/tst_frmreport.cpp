@@ -16,8 +16,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTextBlock>
 #include <QTest>
+#include <QTextBlock>
 
 #include <optional>
 
@@ -154,32 +154,6 @@ private Q_SLOTS:
         frmMain1().txtFile()->setText(path(QStringLiteral("unit7.jxf")));
         ShowReportAt(kNow);
         QVERIFY(!Forms::isLoaded(Form::Report));
-    }
-
-    void controls_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("toolTip");
-        QTest::newRow("cbClose") << "cbClose"
-                                 << "Close"
-                                 << "Click to close this window.";
-        QTest::newRow("cbSave") << "cbSave"
-                                << "Save"
-                                << "Click to save the report to a file.";
-        QTest::newRow("cbPrint") << "cbPrint"
-                                 << "Print"
-                                 << "Click to print the report to your default printer.";
-    }
-    void controls()
-    {
-        QFETCH(QString, name);
-        auto *b = frmReport().findChild<QPushButton *>(name);
-        QVERIFY(b);
-        QTEST(b->text(), "text");
-        QTEST(b->toolTip(), "toolTip");
-        QCOMPARE(b->isDefault(), name == QLatin1String("cbClose"));
-        QCOMPARE(b->size(), Twips::size(1215, 375));
     }
 
     void layout_data()
