@@ -5,15 +5,14 @@
 #include "ui/forms.h"
 #include "ui/frmmain1.h"
 #include "ui/twips.h"
+#include "ui/windowplacement.h"
 #include "ui/wizardpage.h"
 
 #include <QCloseEvent>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QScreen>
 #include <QTimer>
 
 namespace {
@@ -96,16 +95,10 @@ void FrmSplash::Form_Load()
 void FrmSplash::showSplash()
 {
     if (!m_placed) {
-        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-            QRect frame(QPoint(), size());
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        WindowPlacement::centreOnScreen(this);
         m_placed = true;
     }
-    show();
-    raise();
-    activateWindow();
+    WindowPlacement::showInFront(this);
 }
 
 void FrmSplash::DismissSplash()

@@ -2,12 +2,11 @@
 
 #include "ui/fonts.h"
 #include "ui/twips.h"
+#include "ui/windowplacement.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 
 namespace {
 constexpr int kClientWidth = 6450;
@@ -28,16 +27,10 @@ WizardPage::WizardPage(const QString &caption, QWidget *parent)
 void WizardPage::showPage()
 {
     if (!m_placed) {
-        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-            QRect frame(QPoint(), size());
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        WindowPlacement::centreOnScreen(this);
         m_placed = true;
     }
-    show();
-    raise();
-    activateWindow();
+    WindowPlacement::showInFront(this);
 }
 
 QLabel *WizardPage::addLabel(const QString &name, const QString &text, const QRect &twips)

@@ -41,8 +41,11 @@ public:
                 if (line.startsWith(prefix))
                     return true;
             }
-            if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
+            if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning) {
+                qWarning("drivesim did not say %s; it said: %s", qPrintable(prefix),
+                         qPrintable(m_lines.join(QLatin1String(" | "))));
                 return false;
+            }
             QTest::qWait(5);
         }
     }

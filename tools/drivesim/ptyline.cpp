@@ -156,14 +156,16 @@ void PtyLine::pollLine()
 {
     if (m_master < 0)
         return;
-    pollfd entry = {m_master, 0, 0};
+    pollfd entry = {m_master, POLLIN, 0};
     const int ready = ::poll(&entry, 1, 0);
     if (ready < 0) {
         if (errno != EINTR)
             Q_EMIT failed(systemError("poll"));
         return;
     }
-    const bool slaveOpen = (entry.revents & POLLHUP) == 0;
+    // A program that opens, writes and closes between two polls leaves only its
+    // data behind: the session lasts until that has been read.
+    const bool slaveOpen = (entry.revents & POLLHUP) == 0 || (entry.revents & POLLIN) != 0;
     if (slaveOpen == m_connected)
         return;
     m_connected = slaveOpen;

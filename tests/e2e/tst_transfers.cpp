@@ -1,0 +1,266 @@
+// Whole transfers through the real windows, over a real pseudo-terminal, with
+// the simulated drive at the other end.
+#include "common/wizard.h"
+
+#include <QTimer>
+
+using namespace Wizard;
+
+class TestTransfers : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_windir;
+    DriveSimProcess *m_sim = nullptr;
+    MessageRecorder *m_messages = nullptr;
+
+    QString path(const char *name) const { return m_windir.filePath(QString::fromLatin1(name)); }
+    bool startSim(const QStringList &arguments) { return m_sim->start(m_windir.path(), arguments); }
+    QByteArray sendable(const QByteArray &payload) const { return payload + "\r\n:00000001FF\r\n"; }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_windir.isValid());
+        qputenv("windir", m_windir.path().toLocal8Bit());
+        QVERIFY2(!qEnvironmentVariable("QUILLET_DRIVESIM").isEmpty(), "run through ctest");
+    }
+    void init()
+    {
+        transferState() = TransferState{};
+        m_sim = new DriveSimProcess;
+        m_messages = new MessageRecorder;
+    }
+    void cleanup()
+    {
+        delete m_messages;
+        delete m_sim;
+        unloadAllWindows();
+        QVERIFY2(noWindowLeft(), "a window was left loaded");
+    }
+
+    void receiveIsByteExact_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("baud");
+        QTest::addColumn<int>("expectedSize");
+        // Unpaced, the whole text may come in one block with the end of data,
+        // which is stored but not counted.
+        QTest::newRow("MMI dump, unpaced") << 0 << "0" << 60000;
+        QTest::newRow("JXF from drive, unpaced") << 1 << "0" << 12000;
+        QTest::newRow("MMI dump, 57600 baud") << 0 << "57600" << 60000;
+        QTest::newRow("JXF from drive, 57600 baud") << 1 << "57600" << 12000;
+    }
+    void receiveIsByteExact()
+    {
+        QFETCH(int, type);
+        QFETCH(QString, baud);
+        const QByteArray payload = everyCarriedByte(12);
+        QVERIFY(writeFile(path("drive.txt"), payload));
+        QVERIFY(startSim({"--baud", baud, "--transmit", path("drive.txt")}));
+        next(type, path("received.bin"));
+        QVERIFY(frmMain2().isVisible());
+        QVERIFY(!button(frmMain2(), "Next")->isEnabled());
+        QVERIFY(waitForReceive(30000));
+
+        QCOMPARE(readFile(path("received.bin")), payload + '\x1a');
+        QCOMPARE(status(), QStringLiteral("File Transfer complete."));
+        QCOMPARE(pageText(frmMain3(), "lblPercent"), QStringLiteral("100%"));
+        const TransferState &state = transferState();
+        QVERIFY(state.lByteCount < payload.size());
+        if (baud != QLatin1String("0")) {
+            // Paced, many blocks are counted before the one with the end of data.
+            QVERIFY(state.lByteCount > payload.size() / 2);
+            QCOMPARE(pageText(frmMain3(), "lblByteCount"),
+                     QStringLiteral(" %1").arg(state.lByteCount));
+        }
+        QFETCH(int, expectedSize);
+        QCOMPARE(state.lFileSize, qMax(expectedSize, state.lByteCount + 1000));
+        QVERIFY(button(frmMain3(), "Back")->isEnabled());
+        QVERIFY(button(frmMain3(), "Report")->isEnabled());
+        QVERIFY(!frmMain3().SComms().portOpen());
+        QVERIFY(m_messages->shown.isEmpty());
+    }
+
+    void sendIsByteExact()
+    {
+        const QByteArray file = sendable(everyCarriedByte(20));
+        QVERIFY(writeFile(path("params.jxf"), file));
+        QVERIFY(startSim({"--receive", path("drive.jxf")}));
+        next(2, path("params.jxf"));
+        QVERIFY(frmMain2().isVisible());
+        QVERIFY(button(frmMain2(), "Next")->isEnabled());
+        QTest::keyClick(&frmMain2(), Qt::Key_Return); // runs the whole transfer
+
+        QCOMPARE(status(), QStringLiteral("File Transfer complete."));
+        QCOMPARE(transferState().lByteCount, qint32(file.size()));
+        QCOMPARE(pageText(frmMain3(), "lblByteCount"), QStringLiteral(" %1").arg(file.size()));
+        QVERIFY(m_sim->waitFor("CLOSED", 5000));
+        QCOMPARE(readFile(path("drive.jxf")), file);
+    }
+
+    void sendStopsAtEndOfData()
+    {
+        QVERIFY(writeFile(path("params.jxf"), "ab\r\n\x1a:00000001FF\r\n"));
+        QVERIFY(startSim({"--receive", path("drive.jxf")}));
+        next(2, path("params.jxf"));
+        button(frmMain2(), "Next")->click();
+        QCOMPARE(status(), QStringLiteral("File Transfer complete."));
+        QCOMPARE(transferState().lByteCount, 4);
+        QVERIFY(m_sim->waitFor("CLOSED", 5000));
+        QCOMPARE(readFile(path("drive.jxf")), QByteArray("ab\r\n"));
+    }
+
+    // The line sets the pace: completion waits until the characters have left
+    // the PC, so a send cannot end much sooner than the line can carry it.
+    void sendCompletesOnlyAfterTheLine()
+    {
+        const QByteArray file = sendable(QByteArray(11985, 'x'));
+        QCOMPARE(file.size(), 12000);
+        QVERIFY(writeFile(path("params.jxf"), file));
+        QVERIFY(startSim({"--baud", "9600", "--receive", path("drive.jxf")}));
+        next(2, path("params.jxf"), 5);
+        QElapsedTimer timer;
+        timer.start();
+        button(frmMain2(), "Next")->click();
+        const double seconds = timer.elapsed() / 1000.0;
+        qInfo("12000 characters at 9600 baud: %.2f s (the line's minimum is 12.50 s)", seconds);
+        QCOMPARE(status(), QStringLiteral("File Transfer complete."));
+        // At most the drive's receive buffer (1024) may still be unconsumed.
+        QVERIFY2(seconds >= (12000 - 1024) * 10.0 / 9600 * 0.95,
+                 qPrintable(QString::number(seconds)));
+        QVERIFY(m_sim->waitFor("CLOSED", 5000));
+        QCOMPARE(readFile(path("drive.jxf")), file);
+    }
+
+    void steadySlowLineNeverShowsRetry()
+    {
+        QVERIFY(writeFile(path("drive.txt"), QByteArray(45, 'm')));
+        QVERIFY(startSim({"--baud", "300", "--transmit", path("drive.txt")}));
+        QStringList seen;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (Forms::isLoaded(Form::Main3) && !seen.contains(status()))
+                seen.append(status());
+        });
+        watch.start(20);
+        next(0, path("received.mmi"), 0);
+        QVERIFY(waitForReceive(20000));
+        QCOMPARE(status(), QStringLiteral("File Transfer complete."));
+        QVERIFY2(!seen.contains(QStringLiteral("Nothing to recieve... Retrying")),
+                 qPrintable(seen.join('|')));
+        QCOMPARE(readFile(path("received.mmi")), QByteArray(45, 'm') + '\x1a');
+    }
+
+    void cancelWhileSending()
+    {
+        const QByteArray file = sendable(QByteArray(6000, 's'));
+        QVERIFY(writeFile(path("params.jxf"), file));
+        QVERIFY(startSim({"--baud", "9600", "--receive", path("drive.jxf")}));
+        next(2, path("params.jxf"), 5);
+        QTimer::singleShot(800, &frmMain3(), [] {
+            QCOMPARE(pageText(frmMain3(), "Finish"), QStringLiteral("Cancel"));
+            QVERIFY(!button(frmMain3(), "Back")->isEnabled());
+            QTest::keyClick(&frmMain3(), Qt::Key_Escape);
+        });
+        button(frmMain2(), "Next")->click();
+        QCOMPARE(status(), QStringLiteral("File Transfer aborted by user."));
+        QVERIFY(!transferState().bAbortTransfer);
+        QVERIFY(ended());
+        QVERIFY(!frmMain3().SComms().portOpen());
+        QVERIFY(m_sim->waitFor("CLOSED", 5000));
+        const QByteArray arrived = readFile(path("drive.jxf"));
+        QVERIFY(arrived.size() > 0 && arrived.size() < file.size());
+        QVERIFY(file.startsWith(arrived));
+        // Finish, now captioned so again, ends the program.
+        button(frmMain3(), "Finish")->click();
+        QCOMPARE(Forms::loadedCount(), 0);
+    }
+
+    void cancelWhileReceiving()
+    {
+        const QByteArray dump = everyCarriedByte(20);
+        QVERIFY(writeFile(path("drive.txt"), dump));
+        QVERIFY(startSim({"--baud", "9600", "--transmit", path("drive.txt")}));
+        QTimer::singleShot(1200, [] { button(frmMain3(), "Finish")->click(); });
+        next(1, path("received.jxf"), 5);
+        QVERIFY(waitForReceive(20000));
+        QCOMPARE(status(), QStringLiteral("File Transfer in progress."));
+        QVERIFY(transferState().bAbortTransfer);
+        const QByteArray kept = readFile(path("received.jxf"));
+        QVERIFY(kept.size() > 0 && kept.size() < dump.size());
+        QVERIFY(dump.startsWith(kept));
+    }
+
+    void backAfterTransferAndRunAgain()
+    {
+        QVERIFY(writeFile(path("params.jxf"), sendable("first")));
+        QVERIFY(startSim({"--receive", path("drive.jxf")}));
+        next(2, path("params.jxf"));
+        button(frmMain2(), "Next")->click();
+        QCOMPARE(transferState().lByteCount, 20);
+        button(frmMain3(), "Back")->click();
+        QVERIFY(frmMain1().isVisible());
+        QCOMPARE(frmMain1().txtFile()->text(), path("params.jxf"));
+
+        QVERIFY(m_sim->waitFor("CLOSED", 5000));
+        QVERIFY(writeFile(path("second.jxf"), sendable("2nd")));
+        next(2, path("second.jxf"));
+        QCOMPARE(pageText(frmMain3(), "lblByteCount"), QStringLiteral(" 20")); // kept until updated
+        button(frmMain2(), "Next")->click();
+        QCOMPARE(transferState().lByteCount, 18);
+        QCOMPARE(status(), QStringLiteral("File Transfer complete."));
+    }
+
+    void pageTwoShowsTheInstructions_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("sendRecive");
+        QTest::addColumn<QString>("instructions");
+        QTest::addColumn<bool>("waits");
+        QTest::newRow("MMI") << 0 << "Prepare the drive to transmit the MMI file."
+                             << "DUMP MMI (Drive TX)" << true;
+        QTest::newRow("JXF from drive") << 1 << "Prepare the drive to transmit the JXF file."
+                                        << "JXF XFER (Drive TX)" << true;
+        QTest::newRow("JXF to drive") << 2 << "Prepare the drive to receive the JXF file."
+                                      << "JXF XFER (Drive RX)" << false;
+    }
+    void pageTwoShowsTheInstructions()
+    {
+        QFETCH(int, type);
+        QFETCH(bool, waits);
+        QVERIFY(writeFile(path("p.jxf"), sendable("x")));
+        QVERIFY(startSim({"--idle"}));
+        next(type, path("p.jxf"));
+        FrmMain2 &page2 = frmMain2();
+        QVERIFY(page2.isVisible());
+        QCOMPARE(page2.windowTitle(), QStringLiteral("Quillet  (page 2 of 3)"));
+        QTEST(pageText(page2, "lblSendRecive"), "sendRecive");
+        QTEST(pageText(page2, "lblInstructions"), "instructions");
+        QCOMPARE(page2.findChild<QLabel *>("Label3")->isVisibleTo(&page2), waits);
+        QCOMPARE(button(page2, "Next")->isEnabled(), !waits);
+        QTest::qWait(50); // painted
+        QCOMPARE(pageText(page2, "lblFile"), FrmMain2::displayForm(path("p.jxf")));
+
+        button(page2, "Back")->click();
+        QVERIFY(frmMain1().isVisible());
+        QVERIFY(!page2.isVisible());
+        QVERIFY(!frmMain3().SComms().portOpen());
+        QVERIFY(m_sim->waitFor("CLOSED", 5000));
+    }
+
+    void pageTwoCancelEndsTheProgram()
+    {
+        QVERIFY(startSim({"--idle"}));
+        next(0, path("out.mmi"));
+        QVERIFY(frmMain2().isVisible());
+        QTest::keyClick(&frmMain2(), Qt::Key_Escape);
+        QCOMPARE(Forms::loadedCount(), 0);
+        QVERIFY(portIsFree(1));
+        QCOMPARE(readFile(path("out.mmi")), QByteArray()); // created empty, closed
+    }
+};
+
+QTEST_MAIN(TestTransfers)
+#include "tst_transfers.moc"
