@@ -1,0 +1,184 @@
+// What the user sees when the line, the port or the disk fails, through the
+// real windows over a real pseudo-terminal; and what the files then hold.
+#include "common/wizard.h"
+#include "transfer/transferloop.h"
+
+#include <QTimer>
+
+using namespace Wizard;
+
+class TestTransferFaults : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_windir;
+    DriveSimProcess *m_sim = nullptr;
+    MessageRecorder *m_messages = nullptr;
+
+    QString path(const char *name) const { return m_windir.filePath(QString::fromLatin1(name)); }
+    bool startSim(const QStringList &arguments) { return m_sim->start(m_windir.path(), arguments); }
+    static QByteArray sendable(const QByteArray &payload)
+    {
+        return payload + "\r\n:00000001FF\r\n";
+    }
+
+    // Page 1 came back with the message of a failed Next and the port closed.
+    void expectPageOneBack(const QString &message)
+    {
+        QCOMPARE(m_messages->texts(), QStringList{message});
+        QCOMPARE(m_messages->shown.first().icon, MsgBox::Icon::Critical);
+        QVERIFY(frmMain1().abort);
+        QVERIFY(frmMain1().isVisible());
+        QVERIFY(!Forms::isLoaded(Form::Main2) || !frmMain2().isVisible());
+        QVERIFY(!frmMain3().SComms().portOpen());
+    }
+    // The run stopped in order: a message naming what failed, and page 3 in
+    // its end state without claiming success.
+    void expectStoppedBy(TransferFault fault)
+    {
+        QVERIFY(ended());
+        QCOMPARE(m_messages->texts(), QStringList{transferFaultMessage(fault)});
+        QVERIFY(status() != QLatin1String("File Transfer complete."));
+        QVERIFY(button(frmMain3(), "Report")->isEnabled());
+        QVERIFY(!frmMain3().SComms().portOpen());
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        qputenv("windir", m_windir.path().toLocal8Bit());
+        QVERIFY2(!qEnvironmentVariable("QUILLET_DRIVESIM").isEmpty(), "run through ctest");
+    }
+    void init()
+    {
+        transferState() = TransferState{};
+        m_sim = new DriveSimProcess;
+        m_messages = new MessageRecorder;
+    }
+    void cleanup()
+    {
+        delete m_messages;
+        delete m_sim;
+        unloadAllWindows();
+        QVERIFY2(noWindowLeft(), "a window was left loaded");
+    }
+
+    void fileStepFailures_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QByteArray>("content"); // "-": no such file
+        QTest::addColumn<QString>("firstLine");
+        QTest::newRow("missing file")
+            << 2 << QByteArray("-") << "Selected file does not exist or is empty.";
+        QTest::newRow("empty file")
+            << 2 << QByteArray() << "Selected file does not exist or is empty.";
+        QTest::newRow("lower-case end record") << 2 << QByteArray(":00000001ff\r\n")
+                                               << "Selected file does not have correct "
+                                                  "termination sequence in file.";
+        QTest::newRow("receive into a folder") << 0 << QByteArray("dir")
+                                               << "Selected file is currently not available for "
+                                                  "write access.";
+    }
+    void fileStepFailures()
+    {
+        QFETCH(int, type);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, firstLine);
+        QVERIFY(startSim({"--idle"}));
+        const QString file = path("subject.jxf");
+        QFile::remove(file);
+        QDir(file).removeRecursively();
+        if (content == "dir")
+            QVERIFY(QDir().mkpath(file));
+        else if (content != "-")
+            QVERIFY(writeFile(file, content));
+        next(type, file);
+        expectPageOneBack(firstLine + "\rPlease select an alternate file.");
+        QVERIFY(portIsFree(1));
+    }
+
+    void portHeldByAnotherProgram()
+    {
+        QVERIFY(startSim({"--idle"}));
+        PortHolder holder;
+        QVERIFY(holder.hold(1));
+        next(0, path("out.mmi"));
+        expectPageOneBack("Error on Serial Comms channel.\rPlease select alternative Comms Port.");
+        QVERIFY(!QFile::exists(path("out.mmi"))); // the file step never ran
+    }
+
+    void portThatIsNotThere()
+    {
+        next(0, path("out.mmi"), 8, 6); // COM7: no link, and no such device here
+        expectPageOneBack("Error on Serial Comms channel.\rPlease select alternative Comms Port.");
+    }
+
+    void driveHangsUpWhileSending()
+    {
+        const QByteArray file = sendable(QByteArray(20000, 'h'));
+        QVERIFY(writeFile(path("params.jxf"), file));
+        QVERIFY(startSim({"--baud", "57600", "--receive", path("drive.jxf"), "--hangup", "3000"}));
+        next(2, path("params.jxf"));
+        button(frmMain2(), "Next")->click();
+        expectStoppedBy(TransferFault::PortFailed);
+        QVERIFY(transferState().lByteCount < file.size());
+    }
+
+    void driveHangsUpWhileReceiving()
+    {
+        const QByteArray dump = everyCarriedByte(40);
+        QVERIFY(writeFile(path("drive.txt"), dump));
+        QVERIFY(startSim({"--baud", "57600", "--transmit", path("drive.txt"), "--hangup", "3000"}));
+        next(0, path("received.mmi"));
+        QVERIFY(waitForReceive(20000));
+        expectStoppedBy(TransferFault::PortFailed);
+        // Everything that arrived is kept, nothing more.
+        QCOMPARE(readFile(path("received.mmi")), dump.left(3000));
+    }
+
+    void receiveOntoAFullDisk()
+    {
+        QVERIFY(writeFile(path("drive.txt"), QByteArray(5000, 'd')));
+        QVERIFY(startSim({"--baud", "57600", "--transmit", path("drive.txt")}));
+        next(0, QStringLiteral("/dev/full"));
+        QVERIFY(waitForReceive(20000));
+        expectStoppedBy(TransferFault::FileWriteFailed);
+    }
+
+    void driveHoldsXoffInTheMiddleOfASend()
+    {
+        const QByteArray file = sendable(everyCarriedByte(24));
+        QVERIFY(writeFile(path("params.jxf"), file));
+        QVERIFY(startSim({"--receive", path("drive.jxf"), "--xoff-hold", "2000,3000"}));
+        next(2, path("params.jxf"));
+        QElapsedTimer timer;
+        timer.start();
+        button(frmMain2(), "Next")->click();
+        QVERIFY(timer.elapsed() >= 2900);
+        QCOMPARE(status(), QStringLiteral("File Transfer complete."));
+        QVERIFY(m_sim->waitFor("CLOSED", 5000));
+        QCOMPARE(readFile(path("drive.jxf")), file); // nothing lost, nothing twice
+    }
+
+    void silentLineTimesOut()
+    {
+        QVERIFY(writeFile(path("drive.txt"), QByteArray(100, 't')));
+        QVERIFY(startSim({"--baud", "57600", "--no-eof", "--transmit", path("drive.txt")}));
+        next(1, path("received.jxf"));
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(waitForReceive(20000));
+        qInfo("silent line: time-out after %.1f s", timer.elapsed() / 1000.0);
+        QCOMPARE(m_messages->texts(), QStringList{"Timeout on Coms. No data to recieve"});
+        QCOMPARE(m_messages->shown.first().icon, MsgBox::Icon::None);
+        QCOMPARE(status(), QStringLiteral("Nothing to recieve... Retrying"));
+        QVERIFY(transferState().bAbortTransfer);
+        QCOMPARE(readFile(path("received.jxf")), QByteArray(100, 't') + '\x1a');
+        // Roughly 1.5 s of silence, the 2 s pause, then 1 s more.
+        QVERIFY(timer.elapsed() > 4000);
+    }
+};
+
+QTEST_MAIN(TestTransferFaults)
+#include "tst_transferfaults.moc"
