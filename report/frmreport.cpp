@@ -7,6 +7,7 @@
 #include "ui/forms.h"
 #include "ui/msgbox.h"
 #include "ui/twips.h"
+#include "ui/windowplacement.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -99,9 +100,7 @@ void FrmReport::createControls()
 
 void FrmReport::showReport()
 {
-    show();
-    raise();
-    activateWindow();
+    WindowPlacement::showInFront(this);
 }
 
 void FrmReport::cbClose_Click()
