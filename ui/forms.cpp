@@ -32,6 +32,12 @@ std::function<void()> &lastUnloadedHook()
     return hook;
 }
 
+std::function<void(Form)> &unloadObserver()
+{
+    static std::function<void(Form)> observer;
+    return observer;
+}
+
 template<class W>
 W &loadOnFirstUse(Form form)
 {
@@ -97,8 +103,15 @@ void unload(Form form)
     slot.clear();
     window->hide();
     window->deleteLater();
+    if (unloadObserver())
+        unloadObserver()(form);
     if (loadedCount() == 0 && lastUnloadedHook())
         lastUnloadedHook()();
+}
+
+void setUnloadObserver(std::function<void(Form)> observer)
+{
+    unloadObserver() = std::move(observer);
 }
 
 void setLastUnloadedHook(std::function<void()> hook)

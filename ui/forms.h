@@ -36,4 +36,7 @@ void unload(Form form);
 // Called once the last loaded window has been unloaded; the program ends there.
 void setLastUnloadedHook(std::function<void()> hook);
 
+// Told of every window as it is unloaded, in order; for tests.
+void setUnloadObserver(std::function<void(Form)> observer);
+
 } // namespace Forms

@@ -153,16 +153,26 @@ private Q_SLOTS:
         QCOMPARE(readFile(path("received.mmi")), QByteArray(45, 'm') + '\x1a');
     }
 
+    void cancelWhileSending_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Esc") << "escape";
+        QTest::newRow("title bar") << "close";
+    }
     void cancelWhileSending()
     {
+        QFETCH(QString, how);
         const QByteArray file = sendable(QByteArray(6000, 's'));
         QVERIFY(writeFile(path("params.jxf"), file));
         QVERIFY(startSim({"--baud", "9600", "--receive", path("drive.jxf")}));
         next(2, path("params.jxf"), 5);
-        QTimer::singleShot(800, &frmMain3(), [] {
+        QTimer::singleShot(800, &frmMain3(), [how] {
             QCOMPARE(pageText(frmMain3(), "Finish"), QStringLiteral("Cancel"));
             QVERIFY(!button(frmMain3(), "Back")->isEnabled());
-            QTest::keyClick(&frmMain3(), Qt::Key_Escape);
+            if (how == QLatin1String("close"))
+                frmMain3().close();
+            else
+                QTest::keyClick(&frmMain3(), Qt::Key_Escape);
         });
         button(frmMain2(), "Next")->click();
         QCOMPARE(status(), QStringLiteral("File Transfer aborted by user."));

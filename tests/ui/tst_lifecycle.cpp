@@ -4,6 +4,7 @@
 #include "common/uitest.h"
 #include "settings/settingsfile.h"
 #include "ui/frmmain1.h"
+#include "ui/frmmain3.h"
 #include "ui/frmsplash.h"
 
 #include <QComboBox>
@@ -143,11 +144,25 @@ private Q_SLOTS:
         page1.cboBaudRate()->setCurrentIndex(8);
         QDir::setCurrent(m_windir.path());
 
+        frmMain3(); // loaded, never shown: unloaded all the same
         QList<int> unloadedAt;
+        QList<Form> order;
+        QByteArray savedWhenPage1Went;
         Forms::setLastUnloadedHook([&] { unloadedAt.append(Forms::loadedCount()); });
+        Forms::setUnloadObserver([&](Form form) {
+            order.append(form);
+            if (form == Form::Main1) {
+                QFile saved(settingsPath());
+                if (saved.open(QIODevice::ReadOnly))
+                    savedWhenPage1Went = saved.readAll();
+            }
+        });
         QTest::keyClick(&page1, Qt::Key_Escape);
         Forms::setLastUnloadedHook({});
+        Forms::setUnloadObserver({});
         QCOMPARE(unloadedAt, QList<int>{0}); // the program's end is signalled once, at the end
+        QCOMPARE(order, (QList<Form>{Form::Main1, Form::Main3, Form::Splash}));
+        QVERIFY(savedWhenPage1Went.startsWith("2\r\nparams.jxf\r\n")); // saved before
         QVERIFY(!Forms::isLoaded(Form::Main1));
         QVERIFY(!Forms::isLoaded(Form::Splash));
 
