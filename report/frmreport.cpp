@@ -3,6 +3,7 @@
 #include "report/reportbox.h"
 #include "report/reportfile.h"
 #include "report/reportprinter.h"
+#include "ui/commondialog.h"
 #include "ui/fonts.h"
 #include "ui/forms.h"
 #include "ui/msgbox.h"
@@ -35,12 +36,6 @@ const QStringList kSaveFilters = {
     QStringLiteral("Text Documents (*.txt)"),
 };
 constexpr int kPreselectedFilter = 1; // "Text Documents (*.txt)"
-
-FrmReport::DialogHook &dialogHook()
-{
-    static FrmReport::DialogHook hook;
-    return hook;
-}
 
 QString saveFailureText(const QString &fileName, const QString &reason)
 {
@@ -98,6 +93,8 @@ void FrmReport::createControls()
     connect(m_cbPrint, &QPushButton::clicked, this, &FrmReport::cbPrint_Click);
 }
 
+FrmReport::~FrmReport() = default;
+
 void FrmReport::showReport()
 {
     WindowPlacement::showInFront(this);
@@ -141,45 +138,22 @@ void FrmReport::Form_Resize()
     place(m_cbPrint, w - kFrameWidth - 3.0f * kButtonPitch);
 }
 
-QFileDialog &FrmReport::commonDialog1()
-{
-    if (!m_commonDialog1) {
-        m_commonDialog1 = new QFileDialog(this);
-        m_commonDialog1->setObjectName(QStringLiteral("CommonDialog1"));
-        m_commonDialog1->setAcceptMode(QFileDialog::AcceptSave);
-        m_commonDialog1->setFileMode(QFileDialog::AnyFile);
-        // The window asks about an existing file itself, and a name is
-        // saved as typed.
-        m_commonDialog1->setOption(QFileDialog::DontConfirmOverwrite);
-        m_commonDialog1->setDefaultSuffix(QString());
-    }
-    return *m_commonDialog1;
-}
-
-// Shows the save dialog. A confirmed name replaces the remembered one, and
-// its folder becomes the working directory; a cancel keeps both as they were.
+// Shows the save dialog. A confirmed name replaces the remembered one; a
+// cancel keeps it, and the save then goes on with that name.
 void FrmReport::askSaveFileName()
 {
-    QFileDialog &dialog = commonDialog1();
-    dialog.setDirectory(QDir::currentPath());
-    dialog.setNameFilters(kSaveFilters);
-    dialog.selectNameFilter(kSaveFilters.at(kPreselectedFilter));
-    const bool confirmed = dialogHook() ? dialogHook()(dialog) : dialog.exec() == QDialog::Accepted;
-    if (!confirmed || dialog.selectedFiles().isEmpty())
-        return;
-    const QFileInfo chosen(dialog.selectedFiles().constFirst());
-    m_dialogFileName = QDir::toNativeSeparators(chosen.absoluteFilePath());
-    // A folder that cannot be entered leaves the working directory as it
-    // was; the save that follows says what is wrong with it.
-    QDir::setCurrent(chosen.absolutePath());
+    if (!m_commonDialog1)
+        m_commonDialog1 =
+            std::make_unique<CommonDialog>(this, QFileDialog::AcceptSave, kSaveFilters);
+    m_commonDialog1->show(kPreselectedFilter);
 }
 
 void FrmReport::cbSave_Click()
 {
     askSaveFileName();
-    if (m_dialogFileName.isEmpty())
+    const QString fileName = m_commonDialog1->fileName();
+    if (fileName.isEmpty())
         return;
-    const QString fileName = m_dialogFileName;
     const QByteArray bytes = m_txtReport->reportText().toLatin1();
     const ReportFile::WriteResult first =
         ReportFile::write(fileName, bytes, ReportFile::CreateMode::NewOnly);
@@ -204,7 +178,7 @@ void FrmReport::cbSave_Click()
 
 void FrmReport::reportSaveFailure(const QString &reason)
 {
-    MsgBox::show(saveFailureText(m_dialogFileName, reason));
+    MsgBox::show(saveFailureText(m_commonDialog1->fileName(), reason));
 }
 
 void FrmReport::cbPrint_Click()
@@ -220,9 +194,4 @@ void FrmReport::cbPrint_Click()
         MsgBox::show(QStringLiteral("Unable to print the report."));
         break;
     }
-}
-
-void FrmReport::setFileDialogHook(DialogHook hook)
-{
-    dialogHook() = std::move(hook);
 }

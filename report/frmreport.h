@@ -2,9 +2,9 @@
 
 #include <QDialog>
 
-#include <functional>
+#include <memory>
 
-class QFileDialog;
+class CommonDialog;
 class QPushButton;
 class ReportBox;
 
@@ -15,6 +15,7 @@ class FrmReport : public QDialog
     Q_OBJECT
 public:
     explicit FrmReport(QWidget *parent = nullptr);
+    ~FrmReport() override;
 
     ReportBox *txtReport() const { return m_txtReport; }
 
@@ -25,11 +26,6 @@ public:
     void cbSave_Click();
     void cbPrint_Click();
 
-    // Tests answer the save dialog here instead of a real modal dialog: the
-    // hook gets the dialog as set up and returns true to confirm it.
-    using DialogHook = std::function<bool(QFileDialog &)>;
-    static void setFileDialogHook(DialogHook hook);
-
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -39,7 +35,6 @@ protected:
 private:
     void createControls();
     void Form_Resize();
-    QFileDialog &commonDialog1();
     void askSaveFileName();
     void reportSaveFailure(const QString &reason);
 
@@ -47,8 +42,5 @@ private:
     QPushButton *m_cbClose = nullptr;
     QPushButton *m_cbSave = nullptr;
     QPushButton *m_cbPrint = nullptr;
-    QFileDialog *m_commonDialog1 = nullptr;
-    // The name the save dialog last returned: empty until the first
-    // confirmed dialog, and kept when a later one is cancelled.
-    QString m_dialogFileName;
+    std::unique_ptr<CommonDialog> m_commonDialog1;
 };

@@ -2,15 +2,13 @@
 
 #include "app/modmain.h"
 #include "app/transferstate.h"
+#include "ui/commondialog.h"
 #include "ui/forms.h"
 #include "ui/frmmain2.h"
 #include "ui/frmsplash.h"
 #include "ui/msgbox.h"
 
 #include <QComboBox>
-#include <QDir>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -34,12 +32,6 @@ const QStringList kFileFilters = {
     QStringLiteral("MMI Files (*.MMI)"),
 };
 
-FrmMain1::DialogHook &dialogHook()
-{
-    static FrmMain1::DialogHook hook;
-    return hook;
-}
-
 QComboBox *makeList(QWidget *parent, const QString &toolTip)
 {
     auto *list = new QComboBox(parent);
@@ -58,6 +50,8 @@ FrmMain1::FrmMain1(QWidget *parent)
     setTabOrder();
     Initialize();
 }
+
+FrmMain1::~FrmMain1() = default;
 
 void FrmMain1::createControls()
 {
@@ -153,26 +147,13 @@ void FrmMain1::Open_Click()
 {
     TransferState &state = transferState();
     state.iTransferType = static_cast<qint16>(m_cboTransfer->currentIndex());
-    if (!m_commonDialog1) {
-        m_commonDialog1 = new QFileDialog(this);
-        m_commonDialog1->setObjectName(QStringLiteral("CommonDialog1"));
-        m_commonDialog1->setFileMode(QFileDialog::AnyFile);
-        m_commonDialog1->setAcceptMode(QFileDialog::AcceptOpen);
-        m_commonDialog1->setNameFilters(kFileFilters);
-    }
-    QFileDialog &dialog = *m_commonDialog1;
-    dialog.setDirectory(QDir::currentPath());
-    dialog.selectNameFilter(kFileFilters.at(state.iTransferType == TransferType::kMmiDump ? 2 : 1));
-    const bool confirmed = dialogHook() ? dialogHook()(dialog) : dialog.exec() == QDialog::Accepted;
-    if (confirmed && !dialog.selectedFiles().isEmpty()) {
-        const QFileInfo chosen(dialog.selectedFiles().constFirst());
-        m_dialogFileName = QDir::toNativeSeparators(chosen.absoluteFilePath());
-        // The folder of a confirmed file becomes the working directory, which
-        // the settings file carries to the next run.
-        QDir::setCurrent(chosen.absolutePath());
-    }
-    m_txtFile->setText(m_dialogFileName);
-    state.sFileName = m_dialogFileName;
+    if (!m_commonDialog1)
+        m_commonDialog1 =
+            std::make_unique<CommonDialog>(this, QFileDialog::AcceptOpen, kFileFilters);
+    m_commonDialog1->show(state.iTransferType == TransferType::kMmiDump ? 2 : 1);
+    // A cancelled dialog writes back the last confirmed name, empty if none.
+    m_txtFile->setText(m_commonDialog1->fileName());
+    state.sFileName = m_commonDialog1->fileName();
 }
 
 void FrmMain1::About_Click(int)
@@ -188,9 +169,4 @@ void FrmMain1::Cancel_Click(int)
 void FrmMain1::onCloseRequest()
 {
     ExitApplication();
-}
-
-void FrmMain1::setFileDialogHook(DialogHook hook)
-{
-    dialogHook() = std::move(hook);
 }

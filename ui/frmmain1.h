@@ -2,10 +2,10 @@
 
 #include "ui/wizardpage.h"
 
-#include <functional>
+#include <memory>
 
 class QComboBox;
-class QFileDialog;
+class CommonDialog;
 class QLineEdit;
 class QPushButton;
 
@@ -15,6 +15,7 @@ class FrmMain1 : public WizardPage
     Q_OBJECT
 public:
     explicit FrmMain1(QWidget *parent = nullptr);
+    ~FrmMain1() override;
 
     // Set by the port and file steps of the Next action when they fail.
     bool abort = false;
@@ -28,11 +29,6 @@ public:
     void Open_Click();
     void About_Click(int index);
     void Cancel_Click(int index);
-
-    // Tests answer the file dialog here instead of a real modal dialog: the
-    // hook gets the dialog as set up and returns true to confirm it.
-    using DialogHook = std::function<bool(QFileDialog &)>;
-    static void setFileDialogHook(DialogHook hook);
 
 protected:
     void onCloseRequest() override;
@@ -51,8 +47,5 @@ private:
     QPushButton *m_about = nullptr;
     QPushButton *m_next = nullptr;
     QPushButton *m_cancel = nullptr;
-    QFileDialog *m_commonDialog1 = nullptr;
-    // The name the file dialog last returned: it starts empty and survives a
-    // cancelled dialog, which writes it back into the file box.
-    QString m_dialogFileName;
+    std::unique_ptr<CommonDialog> m_commonDialog1;
 };

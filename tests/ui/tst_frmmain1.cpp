@@ -2,6 +2,7 @@
 #include "app/modmain.h"
 #include "app/transferstate.h"
 #include "common/uitest.h"
+#include "ui/commondialog.h"
 #include "ui/frmmain1.h"
 #include "ui/frmsplash.h"
 #include "ui/twips.h"
@@ -55,7 +56,7 @@ private Q_SLOTS:
     void init() { transferState() = TransferState{}; }
     void cleanup()
     {
-        FrmMain1::setFileDialogHook({});
+        CommonDialog::setResponder({});
         unloadAllWindows();
         QDir::setCurrent(m_startDir);
         QVERIFY2(noWindowLeft(), "a window was left loaded");
@@ -232,7 +233,7 @@ private Q_SLOTS:
         QString seenFilter;
         QStringList seenFilters;
         QString seenDir;
-        FrmMain1::setFileDialogHook([&](QFileDialog &dialog) {
+        CommonDialog::setResponder([&](QFileDialog &dialog) {
             seenFilter = dialog.selectedNameFilter();
             seenFilters = dialog.nameFilters();
             seenDir = dialog.directory().absolutePath();
@@ -250,14 +251,14 @@ private Q_SLOTS:
     {
         FrmMain1 &page = shownPage();
         page.txtFile()->setText(QStringLiteral("typed.jxf"));
-        FrmMain1::setFileDialogHook([](QFileDialog &) { return false; });
+        CommonDialog::setResponder([](QFileDialog &) { return false; });
         button("Open")->click();
         QVERIFY(page.txtFile()->text().isEmpty()); // nothing confirmed yet in this run
         QVERIFY(transferState().sFileName.isEmpty());
 
         QTemporaryDir other;
         const QString chosen = other.filePath(QStringLiteral("drive7.jxf"));
-        FrmMain1::setFileDialogHook([&](QFileDialog &dialog) {
+        CommonDialog::setResponder([&](QFileDialog &dialog) {
             dialog.selectFile(chosen);
             return true;
         });
@@ -266,7 +267,7 @@ private Q_SLOTS:
         QCOMPARE(QDir::currentPath(), other.path()); // the chosen folder is the working one
 
         page.txtFile()->setText(QStringLiteral("typed again.jxf"));
-        FrmMain1::setFileDialogHook([](QFileDialog &) { return false; });
+        CommonDialog::setResponder([](QFileDialog &) { return false; });
         button("Open")->click();
         QCOMPARE(page.txtFile()->text(), QDir::toNativeSeparators(chosen));
         QCOMPARE(transferState().sFileName, QDir::toNativeSeparators(chosen));

@@ -6,6 +6,7 @@
 #include "report/reportbox.h"
 #include "report/reporttext.h"
 #include "report/showreport.h"
+#include "ui/commondialog.h"
 #include "ui/frmmain1.h"
 #include "ui/twips.h"
 
@@ -74,7 +75,7 @@ private:
     }
     void answerSaveWith(const QString &fileName)
     {
-        FrmReport::setFileDialogHook([fileName](QFileDialog &dialog) {
+        CommonDialog::setResponder([fileName](QFileDialog &dialog) {
             dialog.selectFile(fileName);
             return true;
         });
@@ -94,7 +95,7 @@ private Q_SLOTS:
     void cleanup()
     {
         m_messages.reset();
-        FrmReport::setFileDialogHook({});
+        CommonDialog::setResponder({});
         unloadAllWindows();
         QDir::setCurrent(m_startDir);
         QVERIFY2(noWindowLeft(), "a window was left loaded");
@@ -229,7 +230,7 @@ private Q_SLOTS:
         QTest::keyClick(frmReport().txtReport(), Qt::Key_Escape);
         QVERIFY(Forms::isLoaded(Form::Report)); // no cancel button here
         bool saveAsked = false;
-        FrmReport::setFileDialogHook([&](QFileDialog &) { return saveAsked = true, false; });
+        CommonDialog::setResponder([&](QFileDialog &) { return saveAsked = true, false; });
         button("cbSave")->setFocus();
         QTest::keyClick(button("cbSave"), Qt::Key_Return);
         QVERIFY(saveAsked);
@@ -242,7 +243,7 @@ private Q_SLOTS:
     {
         viewReport(TransferType::kMmiDump, "x");
         QFileDialog *seen = nullptr;
-        FrmReport::setFileDialogHook([&](QFileDialog &dialog) { return seen = &dialog, false; });
+        CommonDialog::setResponder([&](QFileDialog &dialog) { return seen = &dialog, false; });
         button("cbSave")->click();
         QVERIFY(seen);
         QCOMPARE(seen->directory().absolutePath(), QDir::currentPath());
@@ -297,7 +298,7 @@ private Q_SLOTS:
 
         QTest::keyClicks(frmReport().txtReport(), QStringLiteral("NOTE "));
         if (cancelSecondDialog)
-            FrmReport::setFileDialogHook([](QFileDialog &) { return false; });
+            CommonDialog::setResponder([](QFileDialog &) { return false; });
         m_messages->answers.push_back(MsgBox::Result(answer));
         button("cbSave")->click();
 
@@ -324,7 +325,7 @@ private Q_SLOTS:
         QFETCH(QString, target);
         viewReport(TransferType::kMmiDump, "data");
         const QString fileName = QDir(m_tempDir->path()).absoluteFilePath(target);
-        FrmReport::setFileDialogHook([fileName](QFileDialog &dialog) {
+        CommonDialog::setResponder([fileName](QFileDialog &dialog) {
             dialog.selectFile(fileName);
             return true;
         });
