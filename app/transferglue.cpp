@@ -4,6 +4,7 @@
 #include "app/modmain.h"
 
 #include "app/transferstate.h"
+#include "transfer/hexcheck.h"
 #include "transfer/seriallink.h"
 #include "transfer/systemclock.h"
 #include "transfer/transferfile.h"
@@ -32,9 +33,22 @@ void CloseCommPort()
 void OpenTransferFile()
 {
     const OpenFileResult result = openTransferFile(transferState(), transferFile());
-    if (result == OpenFileResult::Ok)
+    if (result != OpenFileResult::Ok) {
+        MsgBox::show(openFileMessage(result));
+        frmMain1().abort = true;
         return;
-    MsgBox::show(openFileMessage(result));
+    }
+    if (!TransferType::isSend(transferState().iTransferType))
+        return;
+    // A damaged parameter set sent to a running machine is worse than none:
+    // the question comes before any character reaches the drive.
+    const HexCheck::Result check = HexCheck::checkFile(transferState().sFileName);
+    if (check.recordsIntact())
+        return;
+    if (MsgBox::show(HexCheck::sendQuestion(check), MsgBox::Icon::Critical,
+                     MsgBox::Buttons::YesNo, /*defaultIsNo*/ true) == MsgBox::Result::Yes)
+        return;
+    CloseTransferFile();
     frmMain1().abort = true;
 }
 
@@ -49,4 +63,12 @@ void RunTransfer()
     FrmMain3 &page3 = frmMain3();
     TransferLoop loop(transferState(), page3.SComms(), transferFile(), page3, clock);
     loop.run();
+    // The file stays as it arrived; only a message says what is wrong with it.
+    if (loop.outcome() == TransferOutcome::Completed &&
+        transferState().iTransferType == TransferType::kJxfFromDrive) {
+        const QString warning =
+            HexCheck::receivedWarning(HexCheck::checkReceivedFile(transferState().sFileName));
+        if (!warning.isEmpty())
+            MsgBox::show(warning);
+    }
 }
