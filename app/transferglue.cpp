@@ -45,8 +45,8 @@ void OpenTransferFile()
     const HexCheck::Result check = HexCheck::checkFile(transferState().sFileName);
     if (check.recordsIntact())
         return;
-    if (MsgBox::show(HexCheck::sendQuestion(check), MsgBox::Icon::Critical,
-                     MsgBox::Buttons::YesNo, /*defaultIsNo*/ true) == MsgBox::Result::Yes)
+    if (MsgBox::show(HexCheck::sendQuestion(check), MsgBox::Icon::Critical, MsgBox::Buttons::YesNo,
+                     /*defaultIsNo*/ true) == MsgBox::Result::Yes)
         return;
     CloseTransferFile();
     frmMain1().abort = true;

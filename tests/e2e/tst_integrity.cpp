@@ -1,0 +1,166 @@
+// Parameter files are checked both ways through the real windows: a damaged
+// file is questioned on page 1's Next before anything reaches the drive, and a
+// damaged one received from the drive is reported after the transfer.
+#include "common/wizard.h"
+#include "transfer/transferfile.h"
+
+using namespace Wizard;
+
+namespace {
+
+const QString kComplete = QStringLiteral("File Transfer complete.");
+
+QByteArray sampleParams()
+{
+    return readFile(qEnvironmentVariable("QUILLET_SOURCE_DIR") +
+                    QStringLiteral("/tools/drivesim/samples/params.jxf"));
+}
+
+// The sample with its line-th line (1-based) replaced.
+QByteArray withLine(int line, const QByteArray &text)
+{
+    QList<QByteArray> lines = sampleParams().split('\n');
+    lines[line - 1] = text + '\r';
+    return lines.join('\n');
+}
+
+} // namespace
+
+class TestIntegrity : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_windir;
+    DriveSimProcess *m_sim = nullptr;
+    MessageRecorder *m_messages = nullptr;
+
+    QString path(const char *name) const { return m_windir.filePath(QString::fromLatin1(name)); }
+    bool startSim(const QStringList &arguments) { return m_sim->start(m_windir.path(), arguments); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_windir.isValid());
+        qputenv("windir", m_windir.path().toLocal8Bit());
+        QVERIFY2(!qEnvironmentVariable("QUILLET_DRIVESIM").isEmpty(), "run through ctest");
+        QVERIFY(sampleParams().size() > 1000);
+    }
+    void init()
+    {
+        transferState() = TransferState{};
+        m_sim = new DriveSimProcess;
+        m_messages = new MessageRecorder;
+    }
+    void cleanup()
+    {
+        delete m_messages;
+        delete m_sim;
+        unloadAllWindows();
+        QVERIFY2(noWindowLeft(), "a window was left loaded");
+    }
+
+    void damagedSend_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("where");
+        QTest::newRow("checksum") << withLine(3, ":1000200000001D07FFFFC8D70105FFFFED06FFFF1B")
+                                  << "1 damaged record(s); the first is on line 3.";
+        QTest::newRow("hex digit") << withLine(2, ":10001000FFFFA3E0010300005D2B0000383B0104ZB")
+                                   << "1 damaged record(s); the first is on line 2.";
+        QTest::newRow("length, twice") << withLine(5, ":11004000165D00007BE6010800002669000073D7FA")
+                                              .replace(":1000300", ":0F00300")
+                                       << "2 damaged record(s); the first is on line 4.";
+    }
+    // No, the default, brings page 1 back and the drive gets nothing.
+    void damagedSend()
+    {
+        QFETCH(QByteArray, file);
+        QVERIFY(writeFile(path("params.jxf"), file));
+        QVERIFY(startSim({"--receive", path("drive.jxf")}));
+        next(2, path("params.jxf"));
+
+        QCOMPARE(m_messages->shown.size(), 1);
+        const MsgBox::Request &question = m_messages->shown.first();
+        QCOMPARE(question.buttons, MsgBox::Buttons::YesNo);
+        QVERIFY(question.defaultIsNo);
+        QFETCH(QString, where);
+        QVERIFY2(question.text.contains(where), qPrintable(question.text));
+        QVERIFY(question.text.endsWith(QStringLiteral("Send it anyway?")));
+
+        QVERIFY(frmMain1().isVisible());
+        QVERIFY(!frmMain2().isVisible());
+        QVERIFY(!transferFile().isOpen());
+        QVERIFY(portIsFree(1));
+        // The open and close may be too quick for the drive to notice: what
+        // matters is that nothing reached it.
+        QTest::qWait(500);
+        for (const QString &line : m_sim->lines())
+            QVERIFY2(!line.startsWith("RX ") || line == "RX 0", qPrintable(line));
+        const QByteArray received = readFile(path("drive.jxf"));
+        QVERIFY(received.isEmpty() || received == "<unreadable>");
+    }
+
+    void damagedSendAnsweredYes()
+    {
+        const QByteArray file = withLine(7, ":10006000");
+        QVERIFY(writeFile(path("params.jxf"), file));
+        QVERIFY(startSim({"--receive", path("drive.jxf")}));
+        m_messages->answers.push_back(MsgBox::Result::Yes);
+        next(2, path("params.jxf"));
+        QCOMPARE(m_messages->shown.size(), 1);
+        QVERIFY(frmMain2().isVisible());
+        button(frmMain2(), "Next")->click(); // runs the whole transfer
+        QCOMPARE(status(), kComplete);
+        QVERIFY(m_sim->waitFor("CLOSED", 5000));
+        QCOMPARE(readFile(path("drive.jxf")), file);
+        QCOMPARE(m_messages->shown.size(), 1);
+    }
+
+    void cleanSampleIsSentWithoutAQuestion()
+    {
+        QVERIFY(writeFile(path("params.jxf"), sampleParams()));
+        QVERIFY(startSim({"--receive", path("drive.jxf")}));
+        next(2, path("params.jxf"));
+        QVERIFY(frmMain2().isVisible());
+        QVERIFY(m_messages->shown.isEmpty());
+    }
+
+    void receivedFileChecked_data()
+    {
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QStringList>("said");
+        QTest::newRow("clean sample") << sampleParams() << QStringList();
+        QTest::newRow("checksum") << withLine(4, ":100030008C7C0106000008A000000A650107000093")
+                                  << QStringList{"1 damaged record(s); the first is on line 4."};
+        QTest::newRow("no end record") << sampleParams().replace(":00000001FF\r\n", "")
+                                       << QStringList{"no end record (:00000001FF)"};
+        QTest::newRow("cut short")
+            << sampleParams().left(1000) << QStringList{"1 damaged record(s)", "no end record"};
+    }
+    // The file stays as it came and page 3 says what it always says; a
+    // message after the transfer tells what is wrong.
+    void receivedFileChecked()
+    {
+        QFETCH(QByteArray, sent);
+        QFETCH(QStringList, said);
+        QVERIFY(writeFile(path("drive.jxf"), sent));
+        QVERIFY(startSim({"--baud", "57600", "--transmit", path("drive.jxf")}));
+        next(1, path("received.jxf"));
+        QVERIFY(waitForReceive(30000));
+        QCOMPARE(readFile(path("received.jxf")), sent + '\x1a');
+        QCOMPARE(status(), kComplete);
+        if (said.isEmpty()) {
+            QVERIFY(m_messages->shown.isEmpty());
+            return;
+        }
+        QCOMPARE(m_messages->shown.size(), 1);
+        const QString text = m_messages->shown.first().text;
+        for (const QString &part : said)
+            QVERIFY2(text.contains(part), qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("exactly as it arrived")));
+    }
+};
+
+QTEST_MAIN(TestIntegrity)
+#include "tst_integrity.moc"
