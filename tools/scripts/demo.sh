@@ -20,9 +20,13 @@ for sample in drive-dump.mmi params.jxf; do
     [ -e "$files/$sample" ] || cp "$source_dir/tools/drivesim/samples/$sample" "$files/"
 done
 
-"$build/tools/drivesim/drivesim" --settings-dir "$config/quillet" --com 1 --baud 9600 \
+# The drive's front panel: choose a function on its serial-link menu as you
+# would on a real drive, at the baud rate chosen on page 1.
+cmake --build "$build" --target drivesim-panel >/dev/null
+"$build/tools/drivesim/panel/drivesim-panel" --settings-dir "$config/quillet" --com 1 --baud 9600 \
     --receive-file "$files/received-by-drive.jxf" \
-    --dump-file "$source_dir/tools/drivesim/samples/drive-dump.mmi" </dev/null &
+    --dump-file "$source_dir/tools/drivesim/samples/drive-dump.mmi" \
+    --params-file "$source_dir/tools/drivesim/samples/params.jxf" </dev/null &
 sim=$!
 trap 'kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null || true' EXIT
 for _ in $(seq 50); do
@@ -30,6 +34,6 @@ for _ in $(seq 50); do
     sleep 0.1
 done
 
-echo "Demo: COM1 is a simulated drive at 9600 baud; files are in $files" >&2
+echo "Demo: COM1 is the simulated drive in the \"Simulated drive\" window (9600 baud to start with); files are in $files" >&2
 cd "$files"
 env -u windir XDG_CONFIG_HOME="$config" "$build/app/quillet"
