@@ -60,6 +60,7 @@ void FrmReport::createControls()
 {
     m_txtReport = new ReportBox(this);
     m_txtReport->setObjectName(QStringLiteral("txtReport"));
+    m_txtReport->setAccessibleName(QStringLiteral("Report"));
     m_txtReport->setFont(Fonts::named(QStringLiteral("Courier New"), 9.75));
     m_txtReport->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_txtReport->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

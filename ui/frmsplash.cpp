@@ -33,6 +33,7 @@ FrmSplash::FrmSplash(QWidget *parent)
     m_frame = new QFrame(this);
     m_frame->setObjectName(QStringLiteral("Frame1"));
     m_frame->setFrameShape(QFrame::Box);
+    m_frame->setAccessibleName(AppInfo::kTitle);
     m_frame->setGeometry(Twips::rect(0, 0, 6540, 3060));
     m_frame->installEventFilter(this);
 

@@ -4,6 +4,7 @@
 #include "ui/twips.h"
 #include "ui/windowplacement.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -11,7 +12,32 @@
 namespace {
 constexpr int kClientWidth = 6450;
 constexpr int kClientHeight = 2625;
+constexpr char kCaptionPrefix[] = "Label";
 } // namespace
+
+QString accessibleNameFor(const QString &caption, const QString &objectName)
+{
+    QString name = caption.trimmed();
+    while (name.endsWith(QLatin1Char(':')) || name.endsWith(QLatin1Char('.')))
+        name.chop(1);
+    if (!name.isEmpty())
+        return name;
+    // "cboBaudRate" and "ProgressBar1": drop the lower-case kind and the
+    // number, and part the words.
+    qsizetype start = 0;
+    while (start < objectName.size() && objectName.at(start).isLower())
+        ++start;
+    QString words;
+    for (qsizetype i = start == objectName.size() ? 0 : start; i < objectName.size(); ++i) {
+        const QChar c = objectName.at(i);
+        if (c.isDigit())
+            continue;
+        if (c.isUpper() && !words.isEmpty())
+            words.append(QLatin1Char(' '));
+        words.append(c);
+    }
+    return words;
+}
 
 WizardPage::WizardPage(const QString &caption, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -39,6 +65,10 @@ QLabel *WizardPage::addLabel(const QString &name, const QString &text, const QRe
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     place(label, name, twips);
+    // A label's own text is its accessible name, announced again when it
+    // changes; only static captions ("Label1") name the control after them.
+    if (name.startsWith(QLatin1String(kCaptionPrefix)))
+        m_lastCaption = label;
     return label;
 }
 
@@ -55,6 +85,17 @@ void WizardPage::place(QWidget *widget, const QString &name, const QRect &twips)
 {
     widget->setObjectName(name);
     widget->setGeometry(Twips::rect(twips.x(), twips.y(), twips.width(), twips.height()));
+    // Labels and buttons are named by their text, which Qt keeps current.
+    if (qobject_cast<QLabel *>(widget) || qobject_cast<QAbstractButton *>(widget))
+        return;
+    // A list's accessible name on Linux is its current choice; the caption
+    // reaches the screen reader as the list's label, through the buddy.
+    if (m_lastCaption)
+        m_lastCaption->setBuddy(widget);
+    if (widget->accessibleName().isEmpty())
+        widget->setAccessibleName(
+            accessibleNameFor(m_lastCaption ? m_lastCaption->text() : QString(), name));
+    m_lastCaption = nullptr;
 }
 
 void WizardPage::reject()
@@ -77,6 +118,7 @@ QLabel *makeWizardPicture(const QString &name, const QRect &twips, QWidget *pare
     picture->setObjectName(name);
     picture->setPixmap(QPixmap(QStringLiteral(":/quillet/wizard.png")));
     picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    picture->setAccessibleName(QStringLiteral("Picture of a PC connected to a drive"));
     picture->setGeometry(Twips::rect(twips.x(), twips.y(), twips.width(), twips.height()));
     // A click on the picture must not reach the window below it.
     picture->setAttribute(Qt::WA_NoMousePropagation);

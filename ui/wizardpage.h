@@ -32,7 +32,15 @@ protected:
 
 private:
     bool m_placed = false;
+    // The last static label placed: the caption a screen reader announces for
+    // the list, box or bar placed after it.
+    QLabel *m_lastCaption = nullptr;
 };
+
+// What a screen reader says for a control: the caption beside it when there is
+// one ("Baud Rate:" gives "Baud Rate"), else its name made readable
+// ("ProgressBar1" gives "Progress Bar").
+QString accessibleNameFor(const QString &caption, const QString &objectName);
 
 // The picture shared by every wizard page and the splash window.
 QLabel *makeWizardPicture(const QString &name, const QRect &twips, QWidget *parent);
