@@ -1,6 +1,7 @@
 // Draws the wizard picture (a PC linked to a drive cabinet) that every wizard
 // page and the splash window show. Run it again after changing the drawing:
 //   mkpicture ui/resources/wizard.png
+//   mkpicture packaging/icons/48.png 48      (the desktop icons, one per size)
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -62,15 +63,25 @@ void drawCable(QPainter &p)
 
 } // namespace
 
+// With a size, a square desktop icon of that many pixels: the same drawing,
+// scaled as a drawing rather than as pixels, centred on a clear square.
 int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
-    if (argc != 2)
+    if (argc != 2 && argc != 3)
         return 2;
-    QImage image(kWidth, kHeight, QImage::Format_ARGB32);
+    const int side = argc == 3 ? QString::fromLocal8Bit(argv[2]).toInt() : 0;
+    if (argc == 3 && side <= 0)
+        return 2;
+    QImage image(side ? side : kWidth, side ? side : kHeight, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    if (side) {
+        const qreal scale = qreal(side) / qMax(kWidth, kHeight);
+        p.translate((side - kWidth * scale) / 2, (side - kHeight * scale) / 2);
+        p.scale(scale, scale);
+    }
     drawPc(p);
     drawCabinet(p);
     drawCable(p);

@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Installs the Debian package in a clean Debian 12 tree and starts Quillet there:
+# once offscreen (it must still be running after a second), and once on a
+# virtual X display of this machine, where its window must appear.
+#   packaging/test-debian12.sh PACKAGE.deb [ROOT]
+# ROOT (default /var/tmp/quillet-debtest/root) is made with debootstrap when it
+# does not exist yet; the package is purged again at the end, so the tree can
+# be reused. Needs root, debootstrap, and Xvfb plus xdotool for the window check.
+set -euo pipefail
+deb=$(realpath "$1")
+root=${2:-/var/tmp/quillet-debtest/root}
+mirror=${DEBIAN_MIRROR:-http://deb.debian.org/debian}
+display=:97
+
+if [ ! -x "$root/usr/bin/apt-get" ]; then
+    mkdir -p "$root"
+    debootstrap --variant=minbase bookworm "$root" "$mirror"
+fi
+
+mounted=()
+xvfb=
+cleanup() {
+    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
+    for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do umount "${mounted[i]}" || true; done
+}
+trap cleanup EXIT
+bind() {
+    mkdir -p "$root$1"
+    mount --bind "$1" "$root$1"
+    mounted+=("$root$1")
+}
+mount -t proc proc "$root/proc" && mounted+=("$root/proc")
+bind /dev/pts
+cp /etc/resolv.conf "$root/etc/resolv.conf"
+in_root() { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root "$@"; }
+
+cp "$deb" "$root/tmp/quillet.deb"
+in_root apt-get update -qq
+in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq /tmp/quillet.deb
+echo "== installed files"
+in_root dpkg -L quillet | grep -E 'bin/|\.desktop|metainfo|man1|256x256'
+in_root test -s /usr/share/icons/hicolor/48x48/apps/quillet.png
+
+echo "== offscreen start"
+status=0
+in_root env QT_QPA_PLATFORM=offscreen timeout 2 quillet || status=$?
+if [ "$status" -ne 124 ]; then
+    echo "FAIL: quillet ended by itself (exit $status) instead of running" >&2
+    exit 1
+fi
+echo "ok: still running after 2 s, ended by the test"
+
+if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
+    echo "== window on a virtual display"
+    Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp &
+    xvfb=$!
+    sleep 1
+    bind /tmp/.X11-unix
+    in_root env DISPLAY="$display" timeout 6 quillet &
+    app=$!
+    found=
+    for _ in $(seq 40); do
+        if DISPLAY="$display" xdotool search --onlyvisible --name 'Quillet' >/dev/null 2>&1; then
+            found=yes
+            break
+        fi
+        sleep 0.1
+    done
+    DISPLAY="$display" xdotool search --onlyvisible --name '.' getwindowname %@ 2>/dev/null |
+        sed 's/^/window: /' || true
+    wait "$app" || true
+    [ -n "$found" ] || { echo "FAIL: no Quillet window appeared" >&2; exit 1; }
+    echo "ok: the window appeared through the xcb platform plugin"
+fi
+
+in_root env DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq quillet >/dev/null
+echo "PASS: the package installs and starts on Debian 12"
