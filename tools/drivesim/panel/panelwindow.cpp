@@ -12,6 +12,7 @@ namespace drivesim {
 namespace {
 
 constexpr int kStatusMinWidth = 360;
+constexpr int kStatusLines = 2;
 
 QString countText(qint64 count)
 {
@@ -56,6 +57,9 @@ void PanelWindow::buildControls()
     m_status->setAccessibleName(QStringLiteral("Status"));
     m_status->setWordWrap(true);
     m_status->setMinimumWidth(kStatusMinWidth);
+    // Room for a wrapped status from the start, so the window never clips one.
+    m_status->setMinimumHeight(kStatusLines * m_status->fontMetrics().lineSpacing());
+    m_status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_count = new QLabel(countText(m_controller.byteCount()), this);
     m_count->setObjectName(QStringLiteral("lblCount"));
     m_count->setAccessibleName(QStringLiteral("Byte count"));
