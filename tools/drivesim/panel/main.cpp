@@ -9,9 +9,14 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <sys/signalfd.h>
+#include <unistd.h>
 
 using namespace drivesim;
 
@@ -68,6 +73,28 @@ QString linkPath(const QCommandLineParser &parser, int com)
     return QDir(folder).filePath(QStringLiteral("dosdevices/com%1").arg(com));
 }
 
+// SIGINT and SIGTERM (the demo ends the panel with one) close the window's event loop, so
+// that the link is removed on the way out rather than left naming a pts a terminal may get.
+bool watchSignals(QApplication &app)
+{
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    if (::sigprocmask(SIG_BLOCK, &signals, nullptr) != 0)
+        return false;
+    const int descriptor = ::signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
+    if (descriptor < 0)
+        return false;
+    auto *notifier = new QSocketNotifier(descriptor, QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, [descriptor] {
+        signalfd_siginfo info = {};
+        if (::read(descriptor, &info, sizeof info) == static_cast<ssize_t>(sizeof info))
+            QApplication::quit();
+    });
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -102,6 +129,9 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "drivesim-panel: %s\n", qPrintable(error));
         return kStartError;
     }
+    if (!watchSignals(app))
+        std::fprintf(stderr, "drivesim-panel: cannot watch signals: %s\n",
+                     qPrintable(qt_error_string(errno)));
     window.show();
     const int code = QApplication::exec();
     drive.shutDown();
