@@ -73,10 +73,20 @@ std::optional<qint16> toIndex(const QByteArray &line)
 
 std::optional<StoredSettings> read(const QString &filePath)
 {
-    QFile file(filePath);
-    if (QFileInfo(filePath).isDir() || !file.open(QIODevice::ReadOnly))
+    // Only a plain file: a folder cannot be read, and a pipe or a device would
+    // hold the program at its start waiting for data.
+    const QFileInfo info(filePath);
+    if (!info.isFile())
         return std::nullopt;
-    const QList<QByteArray> lines = splitLines(file.read(kMaxBytesRead));
+    QFile file(filePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return parse(file.read(kMaxBytesRead));
+}
+
+StoredSettings parse(const QByteArray &bytes)
+{
+    const QList<QByteArray> lines = splitLines(bytes);
     StoredSettings stored;
     const auto line = [&lines](int n) -> const QByteArray * {
         return n < lines.size() ? &lines.at(n) : nullptr;

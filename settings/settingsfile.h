@@ -37,6 +37,10 @@ QString folder();
 // opened; otherwise each line that could be read and converted.
 std::optional<StoredSettings> read(const QString &filePath);
 
+// The settings that the bytes of a settings file hold: each of the first five
+// lines that converts, whatever else the bytes contain.
+StoredSettings parse(const QByteArray &bytes);
+
 // The exact bytes of a settings file: five lines, CR LF, local 8-bit text.
 QByteArray compose(const SettingsToSave &values);
 

@@ -2,13 +2,20 @@
 
 #include "app/transferstate.h"
 
+#include <QFileInfo>
+
 #include <limits>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
+static_assert(SendFileScan::kMaxSendFileSize == std::numeric_limits<qint32>::max());
 
 namespace {
 
 const QByteArray kEndRecord = QByteArrayLiteral(":00000001FF");
 constexpr qint64 kScanChunk = 64 * 1024;
-constexpr qint64 kMaxFileSize = std::numeric_limits<qint32>::max();
 const QString kSelectAnother = QStringLiteral("Please select an alternate file.");
 
 struct Scan
@@ -17,18 +24,20 @@ struct Scan
     qint64 size = 0;
 };
 
-// Measures the file and looks for the end record chunk by chunk, so that a
-// large file is never held in memory whole.
+// Reads the file chunk by chunk through SendFileScan; the size on disk is
+// checked first so that a huge file is refused before any of it is read.
 Scan scanFileToSend(const QString &path)
 {
+    // Only a plain file has an end: a pipe would hold the program until some
+    // other program opened it, and a device would be read for as long as it gives.
+    if (!QFileInfo(path).isFile())
+        return {OpenFileResult::MissingOrEmpty};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {OpenFileResult::MissingOrEmpty};
-    if (file.size() > kMaxFileSize)
+    if (file.size() > SendFileScan::kMaxSendFileSize)
         return {OpenFileResult::TooLarge};
-    Scan scan;
-    bool found = false;
-    QByteArray carried; // the end of the last chunk, in case the record spans two
+    SendFileScan scan;
     for (;;) {
         const QByteArray chunk = file.read(kScanChunk);
         if (chunk.isEmpty()) {
@@ -36,19 +45,10 @@ Scan scanFileToSend(const QString &path)
                 return {OpenFileResult::MissingOrEmpty};
             break;
         }
-        scan.size += chunk.size();
-        if (scan.size > kMaxFileSize)
+        if (!scan.feed(chunk))
             return {OpenFileResult::TooLarge};
-        if (!found) {
-            const QByteArray window = carried + chunk;
-            found = window.contains(kEndRecord);
-            carried = window.right(kEndRecord.size() - 1);
-        }
     }
-    if (scan.size == 0)
-        return {OpenFileResult::MissingOrEmpty};
-    scan.result = found ? OpenFileResult::Ok : OpenFileResult::NoTermination;
-    return scan;
+    return {scan.result(), scan.size()};
 }
 
 OpenFileResult openToSend(TransferState &state, TransferFile &file)
@@ -64,9 +64,21 @@ OpenFileResult openToSend(TransferState &state, TransferFile &file)
     return OpenFileResult::Ok;
 }
 
+// Opening a pipe to write waits until some other program reads it.
+bool isPipe(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    struct stat info = {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISFIFO(info.st_mode);
+#else
+    Q_UNUSED(path);
+    return false;
+#endif
+}
+
 OpenFileResult openToReceive(TransferState &state, TransferFile &file)
 {
-    if (!file.create(state.sFileName))
+    if (isPipe(state.sFileName) || !file.create(state.sFileName))
         return OpenFileResult::CannotCreate;
     state.lFileSize = state.iTransferType == TransferType::kJxfFromDrive
                           ? TransferFileSize::kExpectedJxf
@@ -75,6 +87,33 @@ OpenFileResult openToReceive(TransferState &state, TransferFile &file)
 }
 
 } // namespace
+
+bool SendFileScan::feed(QByteArrayView chunk)
+{
+    if (m_tooLarge)
+        return false;
+    m_size += chunk.size();
+    if (m_size > m_maxSize) {
+        m_tooLarge = true;
+        return false;
+    }
+    if (!m_found && !chunk.isEmpty()) {
+        QByteArray window = m_carried;
+        window.append(chunk);
+        m_found = window.contains(kEndRecord);
+        m_carried = window.right(kEndRecord.size() - 1);
+    }
+    return true;
+}
+
+OpenFileResult SendFileScan::result() const
+{
+    if (m_tooLarge)
+        return OpenFileResult::TooLarge;
+    if (m_size == 0)
+        return OpenFileResult::MissingOrEmpty;
+    return m_found ? OpenFileResult::Ok : OpenFileResult::NoTermination;
+}
 
 bool TransferFile::create(const QString &path)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QFile>
 #include <QString>
 
@@ -46,6 +47,36 @@ namespace TransferFileSize {
 constexpr qint32 kExpectedMmi = 60000;
 constexpr qint32 kExpectedJxf = 12000;
 } // namespace TransferFileSize
+
+// Measures a file to send and looks for the end record in it, fed in chunks
+// of any size so that a large file is never held in memory whole and a
+// record split between two chunks is still found.
+class SendFileScan
+{
+public:
+    explicit SendFileScan(qint64 maxSize = kMaxSendFileSize)
+        : m_maxSize(maxSize)
+    {}
+
+    // False once the characters fed exceed the largest size that can be
+    // counted; later chunks are then ignored.
+    bool feed(QByteArrayView chunk);
+    qint64 size() const { return m_size; }
+    bool tooLarge() const { return m_tooLarge; }
+    bool hasEndRecord() const { return m_found; }
+    // What the checks make of the file as fed so far.
+    OpenFileResult result() const;
+
+    // The largest file that can be sent: its size must fit lFileSize.
+    static constexpr qint64 kMaxSendFileSize = 0x7fffffff;
+
+private:
+    qint64 m_maxSize;
+    qint64 m_size = 0;
+    bool m_found = false;
+    bool m_tooLarge = false;
+    QByteArray m_carried; // the end of the last chunk, in case the record spans two
+};
 
 // Prepares file for the transfer that state describes. Sending: checks that
 // sFileName holds the end record, sets lFileSize to its length and opens it
