@@ -1,0 +1,52 @@
+#pragma once
+
+// Runs one test function of the running test program again in a child
+// process as an unprivileged user, so that permissions, which root passes
+// through, can be shown to refuse. Linux only.
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <grp.h>
+#include <unistd.h>
+
+namespace Unprivileged {
+
+// The user and group "nobody" on Debian.
+constexpr uid_t kNobody = 65534;
+constexpr gid_t kNoGroup = 65534;
+
+struct Run
+{
+    bool finished = false;
+    int exitCode = -1;
+    QByteArray output;
+};
+
+// Runs testFunction (with an optional data row) as nobody with extra
+// environment; the function must skip itself when that environment is absent.
+inline Run runAsNobody(const QString &testFunction, const QProcessEnvironment &extra)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(extra);
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.setChildProcessModifier([] {
+        // Async-signal-safe calls only; a failure leaves the child unable to
+        // prove anything, so it ends at once with a code the caller reports.
+        if (setgroups(0, nullptr) != 0 || setgid(kNoGroup) != 0 || setuid(kNobody) != 0)
+            _exit(125);
+    });
+    child.start(QCoreApplication::applicationFilePath(), {testFunction});
+    Run run;
+    run.finished = child.waitForFinished(120000);
+    run.exitCode = child.exitCode();
+    run.output = child.readAll();
+    if (!run.finished)
+        child.kill();
+    return run;
+}
+
+} // namespace Unprivileged

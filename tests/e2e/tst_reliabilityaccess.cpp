@@ -1,0 +1,410 @@
+// Ports, files and settings that cannot be used as they are, through the real
+// windows: what the user is told, and that no file is changed that should not
+// be. Permissions are shown in a child run as an unprivileged user, since
+// these tests run as root and root passes every permission check.
+#include "app/modmain.h"
+#include "common/procstats.h"
+#include "common/unprivileged.h"
+#include "common/wizard.h"
+#include "transfer/transferloop.h"
+#include "ui/frmsplash.h"
+
+#include <QDir>
+#include <QFileDevice>
+#include <QRegularExpression>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace Wizard;
+
+namespace {
+
+const QString kSerialMessage =
+    QStringLiteral("Error on Serial Comms channel.\rPlease select alternative Comms Port.");
+const QString kSelectAnother = QStringLiteral("\rPlease select an alternate file.");
+const QString kUnreadable = QStringLiteral("Selected file does not exist or is empty.");
+const QString kNotWritable =
+    QStringLiteral("Selected file is currently not available for write access.");
+const QByteArray kStoredSettings = "2\r\nkept.jxf\r\n3\r\n4\r\n/\r\n";
+
+bool makeLink(const QString &target, const QString &link)
+{
+    return QDir().mkpath(QFileInfo(link).absolutePath()) && QFile::link(target, link);
+}
+
+} // namespace
+
+class TestReliabilityAccess : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_windir;
+    DriveSimProcess *m_sim = nullptr;
+    MessageRecorder *m_messages = nullptr;
+
+    QString path(const QString &name) const { return m_windir.filePath(name); }
+    bool startSim(const QStringList &arguments) { return m_sim->start(m_windir.path(), arguments); }
+
+    // Page 1 came back with one critical message and the port closed.
+    void expectPageOneBack(const QString &message)
+    {
+        QCOMPARE(m_messages->texts(), QStringList{message});
+        QCOMPARE(m_messages->shown.first().icon, MsgBox::Icon::Critical);
+        QCOMPARE(m_messages->shown.first().title, QStringLiteral("Quillet"));
+        QVERIFY(frmMain1().abort);
+        QVERIFY(frmMain1().isVisible());
+        QVERIFY(!frmMain3().SComms().portOpen());
+    }
+
+    // The child's half of refusedByPermissions, run as nobody.
+    void runUnprivilegedCase(const QString &which);
+    void startAndEndWithSettings(bool readable);
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_windir.isValid());
+        qputenv("windir", m_windir.path().toLocal8Bit());
+        QVERIFY2(!qEnvironmentVariable("QUILLET_DRIVESIM").isEmpty(), "run through ctest");
+    }
+    void init()
+    {
+        transferState() = TransferState{};
+        m_sim = new DriveSimProcess;
+        m_messages = new MessageRecorder;
+    }
+    void cleanup()
+    {
+        delete m_messages;
+        delete m_sim;
+        unloadAllWindows();
+        QVERIFY2(noWindowLeft(), "a window was left loaded");
+        QDir(path("dosdevices")).removeRecursively();
+    }
+
+    void comLinkThatLeadsNowhere_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("to a missing device") << "/dev/no-such-tty";
+        QTest::newRow("to itself") << "com2";
+        QTest::newRow("to a folder") << "/tmp";
+        QTest::newRow("to a plain file") << "@plain";
+        QTest::newRow("to /dev/null") << "/dev/null";
+    }
+    void comLinkThatLeadsNowhere()
+    {
+        QFETCH(QString, target);
+        if (target == QLatin1String("@plain")) {
+            target = path("plain.txt");
+            QVERIFY(writeFile(target, "not a port"));
+        }
+        QVERIFY(makeLink(target, path("dosdevices/com2")));
+        next(0, path("out.mmi"), 8, 1);
+        expectPageOneBack(kSerialMessage);
+        QVERIFY(!QFile::exists(path("out.mmi"))); // the file step never ran
+        if (target == path("plain.txt"))
+            QCOMPARE(readFile(target), QByteArray("not a port"));
+    }
+
+    void sendFileChangesBeforeTheStart_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QByteArray>("drivegets"); // "=": exactly the file as checked
+        QTest::addColumn<int>("fault");
+        QTest::newRow("removed") << "remove" << QByteArray("=") << int(TransferFault::None);
+        QTest::newRow("replaced by another")
+            << "replace" << QByteArray("=") << int(TransferFault::None);
+        QTest::newRow("grown") << "grow" << QByteArray("=") << int(TransferFault::None);
+        QTest::newRow("cut to half")
+            << "shrink" << QByteArray("half") << int(TransferFault::FileShorter);
+    }
+    void sendFileChangesBeforeTheStart()
+    {
+        QFETCH(QString, change);
+        QFETCH(QByteArray, drivegets);
+        QFETCH(int, fault);
+        const QByteArray checked = everyCarriedByte(8) + "\r\n:00000001FF\r\n";
+        const QString file = path("params.jxf");
+        QVERIFY(writeFile(file, checked));
+        QVERIFY(startSim({"--receive", path("drive.jxf")}));
+        next(2, file);
+        QVERIFY(frmMain2().isVisible());
+        QCOMPARE(transferState().lFileSize, qint32(checked.size()));
+
+        if (change == QLatin1String("remove")) {
+            QVERIFY(QFile::remove(file));
+        } else if (change == QLatin1String("replace")) {
+            QVERIFY(writeFile(path("other.jxf"), "other\r\n:00000001FF\r\n"));
+            QVERIFY(::rename(qPrintable(path("other.jxf")), qPrintable(file)) == 0);
+        } else if (change == QLatin1String("grow")) {
+            QFile grown(file);
+            QVERIFY(grown.open(QIODevice::Append));
+            QCOMPARE(grown.write("appended later"), qint64(14));
+        } else {
+            QFile cut(file);
+            QVERIFY(cut.resize(checked.size() / 2));
+        }
+        button(frmMain2(), "Next")->click();
+        QVERIFY(ended());
+        QVERIFY(m_sim->waitFor("CLOSED", 5000));
+        const QByteArray arrived = readFile(path("drive.jxf"));
+        if (fault == int(TransferFault::None)) {
+            // The file was checked and opened on page 1: that is what is sent.
+            QVERIFY(m_messages->shown.isEmpty());
+            QCOMPARE(status(), QStringLiteral("File Transfer complete."));
+            QCOMPARE(arrived, checked);
+            QCOMPARE(transferState().lByteCount, qint32(checked.size()));
+        } else {
+            QCOMPARE(m_messages->texts(), QStringList{transferFaultMessage(TransferFault(fault))});
+            QCOMPARE(m_messages->shown.first().icon, MsgBox::Icon::Critical);
+            QVERIFY(status() != QLatin1String("File Transfer complete."));
+            QCOMPARE(arrived, checked.left(checked.size() / 2));
+            QCOMPARE(transferState().lByteCount, qint32(checked.size() / 2));
+        }
+    }
+
+    // A pipe would hold page 1's Next until some other program opened its
+    // other end; a device would be read for as long as it gives. If the
+    // program does wait on a pipe, a rescuer opens the other end after 3 s so
+    // that the test fails instead of hanging.
+    void fileThatIsNotAPlainFile_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("send from a pipe") << 2 << "@fifo" << kUnreadable;
+        QTest::newRow("send from /dev/zero") << 2 << "/dev/zero" << kUnreadable;
+        QTest::newRow("receive into a pipe") << 0 << "@fifo" << kNotWritable;
+    }
+    void fileThatIsNotAPlainFile()
+    {
+        QFETCH(int, type);
+        QFETCH(QString, target);
+        QFETCH(QString, message);
+        QVERIFY(startSim({"--idle"}));
+        std::atomic<bool> done = false;
+        std::atomic<bool> rescued = false;
+        std::thread rescuer;
+        if (target == QLatin1String("@fifo")) {
+            target = path("pipe");
+            QFile::remove(target);
+            QCOMPARE(::mkfifo(qPrintable(target), 0600), 0);
+            rescuer = std::thread([&, fifo = QFile::encodeName(target)] {
+                for (int tenths = 0; tenths < 30 && !done; ++tenths)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                if (done)
+                    return;
+                rescued = true;
+                const int fd = ::open(fifo.constData(), O_RDWR | O_NONBLOCK);
+                if (fd >= 0)
+                    ::close(fd);
+            });
+        }
+        const qint64 readBefore = ProcStats::charsRead();
+        next(type, target);
+        done = true;
+        if (rescuer.joinable())
+            rescuer.join();
+        QVERIFY2(!rescued, "page 1's Next waited on a pipe");
+        expectPageOneBack(message + kSelectAnother);
+        QVERIFY(ProcStats::charsRead() - readBefore < 1024 * 1024);
+        QVERIFY(portIsFree(1));
+    }
+
+    void hugeSparseFileIsRefusedUnread()
+    {
+        QVERIFY(startSim({"--idle"}));
+        const QString file = path("huge.jxf");
+        QFile huge(file);
+        QVERIFY(huge.open(QIODevice::WriteOnly));
+        QVERIFY(huge.resize(qint64(1) << 31)); // 2 GiB, one past the largest count
+        QVERIFY(huge.seek(huge.size() - 13));
+        QCOMPARE(huge.write(":00000001FF\r\n"), qint64(13));
+        huge.close();
+        const qint64 readBefore = ProcStats::charsRead();
+        QVERIFY(readBefore >= 0);
+        next(2, file);
+        const qint64 read = ProcStats::charsRead() - readBefore;
+        expectPageOneBack(QStringLiteral("Selected file is too large to send.") + kSelectAnother);
+        // Refused on its size: far less than one scan chunk was read.
+        QVERIFY2(read < 1024 * 1024, qPrintable(QString::number(read)));
+        QVERIFY(portIsFree(1));
+        QVERIFY(QFile::remove(file));
+    }
+
+    // What is found where the settings file should be. "saved": where the
+    // settings are written at the end ("" where nothing can be written).
+    void settingsFileOutOfTheOrdinary_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("restored");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("a folder") << "folder" << false << "";
+        QTest::newRow("below a plain file") << "underfile" << false << "";
+        // A pipe, or a link that leads nowhere, is replaced by a working file;
+        // a link to the settings elsewhere is kept and written through.
+        QTest::newRow("a pipe no one writes to") << "fifo" << false << "jxf.ini";
+        QTest::newRow("a link to itself") << "loop" << false << "jxf.ini";
+        QTest::newRow("a link to the file elsewhere") << "link" << true << "elsewhere.ini";
+    }
+    void settingsFileOutOfTheOrdinary()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, restored);
+        QFETCH(QString, saved);
+        QTemporaryDir dir;
+        QString windir = dir.path();
+        const QString ini = dir.filePath("jxf.ini");
+        if (kind == QLatin1String("folder")) {
+            QVERIFY(QDir().mkpath(ini + "/sub"));
+        } else if (kind == QLatin1String("fifo")) {
+            QCOMPARE(::mkfifo(qPrintable(ini), 0600), 0);
+        } else if (kind == QLatin1String("loop")) {
+            QVERIFY(QFile::link(ini, ini));
+        } else if (kind == QLatin1String("link")) {
+            QVERIFY(writeFile(dir.filePath("elsewhere.ini"), kStoredSettings));
+            QVERIFY(QFile::link(dir.filePath("elsewhere.ini"), ini));
+        } else {
+            windir = dir.filePath("plain");
+            QVERIFY(writeFile(windir, "x"));
+        }
+        qputenv("windir", windir.toLocal8Bit());
+        const QString startDir = QDir::currentPath();
+        Main(); // must not wait for anything, nor fail
+        frmSplash().DismissSplash();
+        QCOMPARE(frmMain1().txtFile()->text(), restored ? "kept.jxf" : QString());
+        frmMain1().txtFile()->setText("chosen.jxf");
+        button(frmMain1(), "Cancel")->click();
+        qputenv("windir", m_windir.path().toLocal8Bit());
+        QDir::setCurrent(startDir);
+        QCOMPARE(Forms::loadedCount(), 0);
+        QVERIFY(m_messages->shown.isEmpty()); // the user is not troubled either way
+
+        if (!saved.isEmpty()) {
+            const QByteArray expected = (restored ? "2" : "0") + QByteArray("\r\nchosen.jxf\r\n");
+            QVERIFY(readFile(dir.filePath(saved)).startsWith(expected));
+            QCOMPARE(QFileInfo(ini).isSymLink(), kind == QLatin1String("link"));
+            return;
+        }
+        // Whatever stood in the way is still there, as it was.
+        QCOMPARE(QFileInfo(ini).isDir(), kind == QLatin1String("folder"));
+        if (kind == QLatin1String("folder"))
+            QCOMPARE(QDir(ini).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                     QStringList{"sub"});
+        if (kind == QLatin1String("underfile"))
+            QCOMPARE(readFile(windir), QByteArray("x"));
+    }
+
+    void refusedByPermissions_data()
+    {
+        QTest::addColumn<QString>("which");
+        QTest::newRow("port device without access") << "device";
+        QTest::newRow("file to send without read access") << "send";
+        QTest::newRow("file to receive into without write access") << "receive";
+        QTest::newRow("settings file without read access") << "settings-unreadable";
+        QTest::newRow("settings file that cannot be replaced") << "settings-readonly";
+    }
+    void refusedByPermissions();
+
+    // Run only as nobody, by refusedByPermissions.
+    void asNobody()
+    {
+        const QString which = qEnvironmentVariable("QUILLET_NOBODY_CASE");
+        if (which.isEmpty() || ::getuid() == 0)
+            QSKIP("run as nobody by refusedByPermissions");
+        runUnprivilegedCase(which);
+    }
+};
+
+void TestReliabilityAccess::refusedByPermissions()
+{
+    if (::getuid() != 0)
+        QSKIP("needs root to start a child as another user");
+    QFETCH(QString, which);
+    // A folder nobody can read but not write, holding root's files.
+    QTemporaryDir shared;
+    QVERIFY(QFile::setPermissions(
+        shared.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                           QFileDevice::ReadOther | QFileDevice::ExeOther));
+    const QString name = which.startsWith("settings") ? "jxf.ini" : "subject";
+    const QString file = shared.filePath(name);
+    const QByteArray content =
+        which.startsWith("settings") ? kStoredSettings : QByteArray("data\r\n:00000001FF\r\n");
+    QVERIFY(writeFile(file, content));
+    const bool ownerOnly = which == QLatin1String("send") || which == "settings-unreadable";
+    QVERIFY(QFile::setPermissions(file, ownerOnly
+                                            ? QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                            : QFileDevice::ReadOwner | QFileDevice::ReadOther));
+    QProcessEnvironment env;
+    env.insert("QUILLET_NOBODY_CASE", which);
+    env.insert("QUILLET_NOBODY_FILE", file);
+    env.insert("QUILLET_NOBODY_DIR", shared.path());
+    if (which == QLatin1String("device")) {
+        // A terminal of root's, as the system leaves it: read and write for
+        // root, write for the tty group.
+        QVERIFY(startSim({"--idle"}));
+        const QStringList ready = m_sim->lines().filter(QRegularExpression("^READY "));
+        QVERIFY(!ready.isEmpty());
+        const QString device = ready.first().mid(6);
+        QVERIFY(QFileInfo(device).exists());
+        QVERIFY(!QFileInfo(device).permission(QFileDevice::ReadOther));
+        env.insert("QUILLET_NOBODY_FILE", device);
+    }
+    const Unprivileged::Run run = Unprivileged::runAsNobody("asNobody", env);
+    QVERIFY(run.finished);
+    QVERIFY2(run.exitCode == 0 && run.output.contains("PASS   : TestReliabilityAccess::asNobody"),
+             run.output.constData());
+    // Nothing the user could not change was changed.
+    QCOMPARE(readFile(file), content);
+    QCOMPARE(QDir(shared.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+             QStringList{name});
+}
+
+void TestReliabilityAccess::runUnprivilegedCase(const QString &which)
+{
+    const QString subject = qEnvironmentVariable("QUILLET_NOBODY_FILE");
+    if (which == QLatin1String("device")) {
+        QVERIFY(makeLink(subject, path("dosdevices/com1")));
+        next(0, path("out.mmi"));
+        expectPageOneBack(kSerialMessage);
+        return;
+    }
+    if (which.startsWith("settings")) {
+        startAndEndWithSettings(which == QLatin1String("settings-readonly"));
+        return;
+    }
+    QVERIFY(startSim({"--idle"}));
+    if (which == QLatin1String("send")) {
+        next(2, subject);
+        expectPageOneBack(kUnreadable + kSelectAnother);
+    } else {
+        next(0, subject);
+        expectPageOneBack(kNotWritable + kSelectAnother);
+    }
+    QVERIFY(portIsFree(1));
+}
+
+void TestReliabilityAccess::startAndEndWithSettings(bool readable)
+{
+    qputenv("windir", qgetenv("QUILLET_NOBODY_DIR"));
+    Main();
+    frmSplash().DismissSplash();
+    FrmMain1 &page1 = frmMain1();
+    QCOMPARE(page1.txtFile()->text(), readable ? QStringLiteral("kept.jxf") : QString());
+    QCOMPARE(page1.cboPort()->currentIndex(), readable ? 3 : 0);
+    page1.txtFile()->setText("changed.jxf");
+    button(page1, "Cancel")->click();
+    // The save fails in silence and the program still ends.
+    QCOMPARE(Forms::loadedCount(), 0);
+    QVERIFY(m_messages->shown.isEmpty());
+}
+
+QTEST_MAIN(TestReliabilityAccess)
+#include "tst_reliabilityaccess.moc"
