@@ -1,6 +1,7 @@
 #include "transfer/hexcheck.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace HexCheck {
 
@@ -55,6 +56,13 @@ qint64 lastEndOfData(QFile &file, bool *ok)
             last = offset + at;
         offset += chunk.size();
     }
+}
+
+// Opening a pipe for reading waits for a writer, and a device may never end:
+// only plain files are checked.
+bool openPlainFile(QFile &file)
+{
+    return QFileInfo(file.fileName()).isFile() && file.open(QIODevice::ReadOnly);
 }
 
 Result unreadable()
@@ -139,7 +147,7 @@ Result checkText(QByteArrayView text)
 Result checkFile(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!openPlainFile(file))
         return unreadable();
     Checker checker;
     if (!feedFile(file, -1, checker))
@@ -150,7 +158,7 @@ Result checkFile(const QString &path)
 Result checkReceivedFile(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!openPlainFile(file))
         return unreadable();
     bool ok = false;
     const qint64 end = lastEndOfData(file, &ok);

@@ -4,6 +4,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QByteArray kEnd = ":00000001FF";
@@ -44,7 +46,7 @@ private Q_SLOTS:
     void piecesGiveTheSameResult();
     void samplesAreClean();
     void receivedFileEndsAtTheLastEndOfData();
-    void missingFileIsUnreadable();
+    void onlyPlainFilesAreRead();
     void messagesNameCountAndLine();
 };
 
@@ -174,11 +176,17 @@ void TestHexCheck::receivedFileEndsAtTheLastEndOfData()
     QVERIFY(!HexCheck::receivedWarning(cut).isEmpty());
 }
 
-void TestHexCheck::missingFileIsUnreadable()
+void TestHexCheck::onlyPlainFilesAreRead()
 {
     QTemporaryDir dir;
     QVERIFY(!HexCheck::checkFile(dir.filePath("none.jxf")).readable);
     QVERIFY(!HexCheck::checkReceivedFile(dir.filePath("none.jxf")).recordsIntact());
+    // A pipe with no writer would hold the check for ever; a device never ends.
+    const QString fifo = dir.filePath("pipe");
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QVERIFY(!HexCheck::checkFile(fifo).readable);
+    QVERIFY(!HexCheck::checkReceivedFile(fifo).readable);
+    QVERIFY(!HexCheck::checkFile("/dev/zero").readable);
 }
 
 void TestHexCheck::messagesNameCountAndLine()
