@@ -1,10 +1,9 @@
 // Ports, files and settings that cannot be used as they are, through the real
 // windows: what the user is told, and that no file is changed that should not
-// be. Permissions are shown in a child run as an unprivileged user, since
-// these tests run as root and root passes every permission check.
+// be. Permissions are in tst_reliabilityperms.
 #include "app/modmain.h"
+#include "common/pageone.h"
 #include "common/procstats.h"
-#include "common/unprivileged.h"
 #include "common/wizard.h"
 #include "transfer/transferloop.h"
 #include "ui/frmsplash.h"
@@ -21,16 +20,11 @@
 #include <thread>
 #include <unistd.h>
 
+using namespace PageOne;
 using namespace Wizard;
 
 namespace {
 
-const QString kSerialMessage =
-    QStringLiteral("Error on Serial Comms channel.\rPlease select alternative Comms Port.");
-const QString kSelectAnother = QStringLiteral("\rPlease select an alternate file.");
-const QString kUnreadable = QStringLiteral("Selected file does not exist or is empty.");
-const QString kNotWritable =
-    QStringLiteral("Selected file is currently not available for write access.");
 const QByteArray kStoredSettings = "2\r\nkept.jxf\r\n3\r\n4\r\n/\r\n";
 
 bool makeLink(const QString &target, const QString &link)
@@ -52,20 +46,7 @@ private:
     QString path(const QString &name) const { return m_windir.filePath(name); }
     bool startSim(const QStringList &arguments) { return m_sim->start(m_windir.path(), arguments); }
 
-    // Page 1 came back with one critical message and the port closed.
-    void expectPageOneBack(const QString &message)
-    {
-        QCOMPARE(m_messages->texts(), QStringList{message});
-        QCOMPARE(m_messages->shown.first().icon, MsgBox::Icon::Critical);
-        QCOMPARE(m_messages->shown.first().title, QStringLiteral("Quillet"));
-        QVERIFY(frmMain1().abort);
-        QVERIFY(frmMain1().isVisible());
-        QVERIFY(!frmMain3().SComms().portOpen());
-    }
-
-    // The child's half of refusedByPermissions, run as nobody.
-    void runUnprivilegedCase(const QString &which);
-    void startAndEndWithSettings(bool readable);
+    void expectPageOneBack(const QString &message) { PageOne::expectBack(*m_messages, message); }
 
 private Q_SLOTS:
     void initTestCase()
@@ -165,8 +146,11 @@ private Q_SLOTS:
             QCOMPARE(m_messages->texts(), QStringList{transferFaultMessage(TransferFault(fault))});
             QCOMPARE(m_messages->shown.first().icon, MsgBox::Icon::Critical);
             QVERIFY(status() != QLatin1String("File Transfer complete."));
-            QCOMPARE(arrived, checked.left(checked.size() / 2));
+            // Every character there was went to the port; the stop discards
+            // what the port still held, so the drive may have fewer.
             QCOMPARE(transferState().lByteCount, qint32(checked.size() / 2));
+            QVERIFY(arrived.size() <= checked.size() / 2);
+            QVERIFY(checked.startsWith(arrived));
         }
     }
 
@@ -301,110 +285,7 @@ private Q_SLOTS:
         if (kind == QLatin1String("underfile"))
             QCOMPARE(readFile(windir), QByteArray("x"));
     }
-
-    void refusedByPermissions_data()
-    {
-        QTest::addColumn<QString>("which");
-        QTest::newRow("port device without access") << "device";
-        QTest::newRow("file to send without read access") << "send";
-        QTest::newRow("file to receive into without write access") << "receive";
-        QTest::newRow("settings file without read access") << "settings-unreadable";
-        QTest::newRow("settings file that cannot be replaced") << "settings-readonly";
-    }
-    void refusedByPermissions();
-
-    // Run only as nobody, by refusedByPermissions.
-    void asNobody()
-    {
-        const QString which = qEnvironmentVariable("QUILLET_NOBODY_CASE");
-        if (which.isEmpty() || ::getuid() == 0)
-            QSKIP("run as nobody by refusedByPermissions");
-        runUnprivilegedCase(which);
-    }
 };
-
-void TestReliabilityAccess::refusedByPermissions()
-{
-    if (::getuid() != 0)
-        QSKIP("needs root to start a child as another user");
-    QFETCH(QString, which);
-    // A folder nobody can read but not write, holding root's files.
-    QTemporaryDir shared;
-    QVERIFY(QFile::setPermissions(
-        shared.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                           QFileDevice::ReadOther | QFileDevice::ExeOther));
-    const QString name = which.startsWith("settings") ? "jxf.ini" : "subject";
-    const QString file = shared.filePath(name);
-    const QByteArray content =
-        which.startsWith("settings") ? kStoredSettings : QByteArray("data\r\n:00000001FF\r\n");
-    QVERIFY(writeFile(file, content));
-    const bool ownerOnly = which == QLatin1String("send") || which == "settings-unreadable";
-    QVERIFY(QFile::setPermissions(file, ownerOnly
-                                            ? QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                            : QFileDevice::ReadOwner | QFileDevice::ReadOther));
-    QProcessEnvironment env;
-    env.insert("QUILLET_NOBODY_CASE", which);
-    env.insert("QUILLET_NOBODY_FILE", file);
-    env.insert("QUILLET_NOBODY_DIR", shared.path());
-    if (which == QLatin1String("device")) {
-        // A terminal of root's, as the system leaves it: read and write for
-        // root, write for the tty group.
-        QVERIFY(startSim({"--idle"}));
-        const QStringList ready = m_sim->lines().filter(QRegularExpression("^READY "));
-        QVERIFY(!ready.isEmpty());
-        const QString device = ready.first().mid(6);
-        QVERIFY(QFileInfo(device).exists());
-        QVERIFY(!QFileInfo(device).permission(QFileDevice::ReadOther));
-        env.insert("QUILLET_NOBODY_FILE", device);
-    }
-    const Unprivileged::Run run = Unprivileged::runAsNobody("asNobody", env);
-    QVERIFY(run.finished);
-    QVERIFY2(run.exitCode == 0 && run.output.contains("PASS   : TestReliabilityAccess::asNobody"),
-             run.output.constData());
-    // Nothing the user could not change was changed.
-    QCOMPARE(readFile(file), content);
-    QCOMPARE(QDir(shared.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
-             QStringList{name});
-}
-
-void TestReliabilityAccess::runUnprivilegedCase(const QString &which)
-{
-    const QString subject = qEnvironmentVariable("QUILLET_NOBODY_FILE");
-    if (which == QLatin1String("device")) {
-        QVERIFY(makeLink(subject, path("dosdevices/com1")));
-        next(0, path("out.mmi"));
-        expectPageOneBack(kSerialMessage);
-        return;
-    }
-    if (which.startsWith("settings")) {
-        startAndEndWithSettings(which == QLatin1String("settings-readonly"));
-        return;
-    }
-    QVERIFY(startSim({"--idle"}));
-    if (which == QLatin1String("send")) {
-        next(2, subject);
-        expectPageOneBack(kUnreadable + kSelectAnother);
-    } else {
-        next(0, subject);
-        expectPageOneBack(kNotWritable + kSelectAnother);
-    }
-    QVERIFY(portIsFree(1));
-}
-
-void TestReliabilityAccess::startAndEndWithSettings(bool readable)
-{
-    qputenv("windir", qgetenv("QUILLET_NOBODY_DIR"));
-    Main();
-    frmSplash().DismissSplash();
-    FrmMain1 &page1 = frmMain1();
-    QCOMPARE(page1.txtFile()->text(), readable ? QStringLiteral("kept.jxf") : QString());
-    QCOMPARE(page1.cboPort()->currentIndex(), readable ? 3 : 0);
-    page1.txtFile()->setText("changed.jxf");
-    button(page1, "Cancel")->click();
-    // The save fails in silence and the program still ends.
-    QCOMPARE(Forms::loadedCount(), 0);
-    QVERIFY(m_messages->shown.isEmpty());
-}
 
 QTEST_MAIN(TestReliabilityAccess)
 #include "tst_reliabilityaccess.moc"

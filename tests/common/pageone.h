@@ -1,0 +1,33 @@
+#pragma once
+
+// What page 1's Next says when the port or the file cannot be used, for the
+// end-to-end tests. Header-only: window tests only.
+
+#include "common/uitest.h"
+#include "ui/frmmain1.h"
+#include "ui/frmmain3.h"
+
+#include <QTest>
+
+namespace PageOne {
+
+inline const QString kSerialMessage =
+    QStringLiteral("Error on Serial Comms channel.\rPlease select alternative Comms Port.");
+inline const QString kSelectAnother = QStringLiteral("\rPlease select an alternate file.");
+inline const QString kUnreadable = QStringLiteral("Selected file does not exist or is empty.");
+inline const QString kNotWritable =
+    QStringLiteral("Selected file is currently not available for write access.");
+
+// Page 1 came back with exactly one message, in the program's words, with
+// the critical icon and the program's title, and the port closed.
+inline void expectBack(const MessageRecorder &messages, const QString &message)
+{
+    QCOMPARE(messages.texts(), QStringList{message});
+    QCOMPARE(messages.shown.first().icon, MsgBox::Icon::Critical);
+    QCOMPARE(messages.shown.first().title, QStringLiteral("Quillet"));
+    QVERIFY(frmMain1().abort);
+    QVERIFY(frmMain1().isVisible());
+    QVERIFY(!frmMain3().SComms().portOpen());
+}
+
+} // namespace PageOne

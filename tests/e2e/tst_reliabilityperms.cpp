@@ -1,0 +1,175 @@
+// What the user sees when permissions refuse the port, a file or the settings,
+// through the real windows. These tests run as root, which passes every
+// permission check, so each case runs again in a child process as the user
+// nobody, and the parent checks that root's files came through unchanged.
+#include "app/modmain.h"
+#include "common/pageone.h"
+#include "common/unprivileged.h"
+#include "common/wizard.h"
+#include "ui/frmsplash.h"
+
+#include <QDir>
+#include <QFileDevice>
+#include <QRegularExpression>
+
+#include <unistd.h>
+
+using namespace PageOne;
+using namespace Wizard;
+
+namespace {
+
+const QByteArray kStoredSettings = "2\r\nkept.jxf\r\n3\r\n4\r\n/\r\n";
+constexpr QFileDevice::Permissions kOwnerRead = QFileDevice::ReadOwner;
+constexpr QFileDevice::Permissions kOwnerReadWrite =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+constexpr QFileDevice::Permissions kOwnerAll = kOwnerReadWrite | QFileDevice::ExeOwner;
+constexpr QFileDevice::Permissions kOthersRead = QFileDevice::ReadOther;
+
+bool makeLink(const QString &target, const QString &link)
+{
+    return QDir().mkpath(QFileInfo(link).absolutePath()) && QFile::link(target, link);
+}
+
+} // namespace
+
+class TestReliabilityPerms : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_windir;
+    DriveSimProcess *m_sim = nullptr;
+    MessageRecorder *m_messages = nullptr;
+
+    QString path(const QString &name) const { return m_windir.filePath(name); }
+    bool startSim(const QStringList &arguments) { return m_sim->start(m_windir.path(), arguments); }
+    void expectPageOneBack(const QString &message) { PageOne::expectBack(*m_messages, message); }
+
+    // The child's half of refusedByPermissions, run as nobody.
+    void runUnprivilegedCase(const QString &which);
+    void startAndEndWithSettings(bool readable);
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_windir.isValid());
+        qputenv("windir", m_windir.path().toLocal8Bit());
+        QVERIFY2(!qEnvironmentVariable("QUILLET_DRIVESIM").isEmpty(), "run through ctest");
+    }
+    void init()
+    {
+        transferState() = TransferState{};
+        m_sim = new DriveSimProcess;
+        m_messages = new MessageRecorder;
+    }
+    void cleanup()
+    {
+        delete m_messages;
+        delete m_sim;
+        unloadAllWindows();
+        QVERIFY2(noWindowLeft(), "a window was left loaded");
+    }
+
+    void refusedByPermissions_data()
+    {
+        QTest::addColumn<QString>("which");
+        QTest::newRow("port device without access") << "device";
+        QTest::newRow("file to send without read access") << "send";
+        QTest::newRow("file to receive into without write access") << "receive";
+        QTest::newRow("settings file without read access") << "settings-unreadable";
+        QTest::newRow("settings file that cannot be replaced") << "settings-readonly";
+    }
+    void refusedByPermissions();
+
+    // Run only as nobody, by refusedByPermissions.
+    void asNobody()
+    {
+        const QString which = qEnvironmentVariable("QUILLET_NOBODY_CASE");
+        if (which.isEmpty() || ::getuid() == 0)
+            QSKIP("run as nobody by refusedByPermissions");
+        runUnprivilegedCase(which);
+    }
+};
+
+void TestReliabilityPerms::refusedByPermissions()
+{
+    if (::getuid() != 0)
+        QSKIP("needs root to start a child as another user");
+    QFETCH(QString, which);
+    // A folder nobody can read but not write, holding a file of root's.
+    QTemporaryDir shared;
+    QVERIFY(QFile::setPermissions(shared.path(), kOwnerAll | kOthersRead | QFileDevice::ExeOther));
+    const QString name = which.startsWith("settings") ? "jxf.ini" : "subject";
+    const QString file = shared.filePath(name);
+    const QByteArray content =
+        which.startsWith("settings") ? kStoredSettings : QByteArray("data\r\n:00000001FF\r\n");
+    QVERIFY(writeFile(file, content));
+    const bool ownerOnly = which == QLatin1String("send") || which == "settings-unreadable";
+    QVERIFY(QFile::setPermissions(file, ownerOnly ? kOwnerReadWrite : kOwnerRead | kOthersRead));
+    QProcessEnvironment env;
+    env.insert("QUILLET_NOBODY_CASE", which);
+    env.insert("QUILLET_NOBODY_FILE", file);
+    env.insert("QUILLET_NOBODY_DIR", shared.path());
+    if (which == QLatin1String("device")) {
+        // A terminal of root's, as the system leaves it: read and write for
+        // root, write for the tty group.
+        QVERIFY(startSim({"--idle"}));
+        const QStringList ready = m_sim->lines().filter(QRegularExpression("^READY "));
+        QVERIFY(!ready.isEmpty());
+        const QString device = ready.first().mid(6);
+        QVERIFY(QFileInfo(device).exists());
+        QVERIFY(!QFileInfo(device).permission(QFileDevice::ReadOther));
+        env.insert("QUILLET_NOBODY_FILE", device);
+    }
+    const Unprivileged::Run run = Unprivileged::runAsNobody("asNobody", env);
+    QVERIFY(run.finished);
+    QVERIFY2(run.exitCode == 0 && run.output.contains("PASS   : TestReliabilityPerms::asNobody"),
+             run.output.constData());
+    // Nothing the user could not change was changed.
+    QCOMPARE(readFile(file), content);
+    QCOMPARE(QDir(shared.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+             QStringList{name});
+}
+
+void TestReliabilityPerms::runUnprivilegedCase(const QString &which)
+{
+    const QString subject = qEnvironmentVariable("QUILLET_NOBODY_FILE");
+    if (which == QLatin1String("device")) {
+        QVERIFY(makeLink(subject, path("dosdevices/com1")));
+        next(0, path("out.mmi"));
+        expectPageOneBack(kSerialMessage);
+        return;
+    }
+    if (which.startsWith("settings")) {
+        startAndEndWithSettings(which == QLatin1String("settings-readonly"));
+        return;
+    }
+    QVERIFY(startSim({"--idle"}));
+    if (which == QLatin1String("send")) {
+        next(2, subject);
+        expectPageOneBack(kUnreadable + kSelectAnother);
+    } else {
+        next(0, subject);
+        expectPageOneBack(kNotWritable + kSelectAnother);
+    }
+    QVERIFY(portIsFree(1));
+}
+
+void TestReliabilityPerms::startAndEndWithSettings(bool readable)
+{
+    qputenv("windir", qgetenv("QUILLET_NOBODY_DIR"));
+    Main();
+    frmSplash().DismissSplash();
+    FrmMain1 &page1 = frmMain1();
+    QCOMPARE(page1.txtFile()->text(), readable ? QStringLiteral("kept.jxf") : QString());
+    QCOMPARE(page1.cboPort()->currentIndex(), readable ? 3 : 0);
+    page1.txtFile()->setText("changed.jxf");
+    button(page1, "Cancel")->click();
+    // The save fails in silence and the program still ends.
+    QCOMPARE(Forms::loadedCount(), 0);
+    QVERIFY(m_messages->shown.isEmpty());
+}
+
+QTEST_MAIN(TestReliabilityPerms)
+#include "tst_reliabilityperms.moc"
