@@ -48,6 +48,28 @@ private:
 
     void expectPageOneBack(const QString &message) { PageOne::expectBack(*m_messages, message); }
 
+    // Puts what kind names where the settings file goes, below dir; returns
+    // the folder to use as the settings folder (empty when that failed).
+    static QString placeInTheWay(const QString &kind, const QTemporaryDir &dir)
+    {
+        const QString ini = dir.filePath("jxf.ini");
+        bool made = false;
+        if (kind == QLatin1String("folder")) {
+            made = QDir().mkpath(ini + "/sub");
+        } else if (kind == QLatin1String("fifo")) {
+            made = ::mkfifo(qPrintable(ini), 0600) == 0;
+        } else if (kind == QLatin1String("loop")) {
+            made = QFile::link(ini, ini);
+        } else if (kind == QLatin1String("link")) {
+            made = writeFile(dir.filePath("elsewhere.ini"), kStoredSettings) &&
+                   QFile::link(dir.filePath("elsewhere.ini"), ini);
+        } else {
+            // The settings folder itself is a plain file.
+            return writeFile(dir.filePath("plain"), "x") ? dir.filePath("plain") : QString();
+        }
+        return made ? dir.path() : QString();
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -244,21 +266,9 @@ private Q_SLOTS:
         QFETCH(bool, restored);
         QFETCH(QString, saved);
         QTemporaryDir dir;
-        QString windir = dir.path();
         const QString ini = dir.filePath("jxf.ini");
-        if (kind == QLatin1String("folder")) {
-            QVERIFY(QDir().mkpath(ini + "/sub"));
-        } else if (kind == QLatin1String("fifo")) {
-            QCOMPARE(::mkfifo(qPrintable(ini), 0600), 0);
-        } else if (kind == QLatin1String("loop")) {
-            QVERIFY(QFile::link(ini, ini));
-        } else if (kind == QLatin1String("link")) {
-            QVERIFY(writeFile(dir.filePath("elsewhere.ini"), kStoredSettings));
-            QVERIFY(QFile::link(dir.filePath("elsewhere.ini"), ini));
-        } else {
-            windir = dir.filePath("plain");
-            QVERIFY(writeFile(windir, "x"));
-        }
+        const QString windir = placeInTheWay(kind, dir);
+        QVERIFY(!windir.isEmpty());
         qputenv("windir", windir.toLocal8Bit());
         const QString startDir = QDir::currentPath();
         Main(); // must not wait for anything, nor fail
