@@ -3,6 +3,7 @@
 
 #include "commandinterpreter.h"
 #include "drive.h"
+#include "samples.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -239,7 +240,7 @@ int main(int argc, char *argv[])
     }
     Drive drive;
     DriveSettings settings;
-    settings.dumpFile = QStringLiteral(DRIVESIM_SAMPLES_DIR "/drive-dump.mmi");
+    settings.dumpFile = samplesDir() + QStringLiteral("/drive-dump.mmi");
     drive.setSettings(settings);
     CommandInterpreter interpreter(drive);
     for (const QString &command : commandsFrom(parser)) {

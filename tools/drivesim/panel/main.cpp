@@ -4,6 +4,7 @@
 #include "drive.h"
 #include "panelcontroller.h"
 #include "panelwindow.h"
+#include "samples.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -30,19 +31,9 @@ QString option(const QCommandLineParser &parser, const char *name)
     return parser.value(QLatin1String(name));
 }
 
-// Installed, the samples sit beside the program's share folder; in a build tree, in the
-// sources.
-QString samplesDir()
-{
-    const QString installed =
-        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/quillet/samples");
-    return QFileInfo::exists(installed) ? QDir(installed).absolutePath()
-                                        : QStringLiteral(DRIVESIM_SAMPLES_DIR);
-}
-
 void addOptions(QCommandLineParser &parser)
 {
-    const QString samples = samplesDir();
+    const QString samples = drivesim::samplesDir();
     parser.addOptions({
         {QStringLiteral("com"), QStringLiteral("Serve COM<n> (default 1)."), QStringLiteral("n"),
          QStringLiteral("1")},
