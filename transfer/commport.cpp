@@ -114,6 +114,8 @@ bool CommPort::open()
         return false;
     m_failed = false;
     m_pending.clear();
+    m_lastWrite.invalidate();
+    m_deviceQueued = 0;
     m_port.clearError();
     m_port.setPortName(m_device);
     m_port.setReadBufferSize(m_inBufferSize);
@@ -143,13 +145,24 @@ bool CommPort::output(const QByteArray &data)
     if (!m_port.isOpen() || m_failed)
         return false;
     m_pending.append(data);
-    return writePending();
+    return holdForBatch() || writePending();
 }
 
 #ifdef Q_OS_UNIX
 
 namespace {
 constexpr int kReadChunk = 4096;
+constexpr qsizetype kWriteBatch = 64;
+constexpr qint64 kWriteHoldNs = 200 * 1000;
+} // namespace
+
+bool CommPort::holdForBatch() const
+{
+    // A caller handing over one character at a time would pay a system call
+    // for each. Characters that follow a write within kWriteHoldNs wait for
+    // a batch instead; the next output, wait for output or drain sends them.
+    return m_pending.size() < kWriteBatch && m_lastWrite.isValid() &&
+           m_lastWrite.nsecsElapsed() < kWriteHoldNs;
 }
 
 bool CommPort::applyHandshaking()
@@ -175,6 +188,7 @@ bool CommPort::applyHandshaking()
 bool CommPort::writePending()
 {
     const int fd = m_port.handle();
+    m_lastWrite.start();
     while (!m_pending.isEmpty()) {
         const ssize_t written = ::write(fd, m_pending.constData(), size_t(m_pending.size()));
         if (written > 0) {
@@ -182,12 +196,24 @@ bool CommPort::writePending()
         } else if (written < 0 && errno == EINTR) {
             continue;
         } else if (written == 0 || errno == EAGAIN || errno == EWOULDBLOCK) {
-            return true; // the device is full or held by XOFF: keep it queued
+            break; // the device is full or held by XOFF: keep it queued
         } else {
             markFailed();
             return false;
         }
     }
+    return readDeviceQueue();
+}
+
+bool CommPort::readDeviceQueue()
+{
+    int inDevice = 0;
+    if (::ioctl(m_port.handle(), TIOCOUTQ, &inDevice) != 0) {
+        markFailed();
+        m_deviceQueued = 0;
+        return false;
+    }
+    m_deviceQueued = inDevice;
     return true;
 }
 
@@ -246,12 +272,12 @@ qint64 CommPort::queuedOutput()
 {
     if (!m_port.isOpen())
         return 0;
-    int inDevice = 0;
-    if (::ioctl(m_port.handle(), TIOCOUTQ, &inDevice) != 0) {
-        markFailed();
-        inDevice = 0;
-    }
-    return m_port.bytesToWrite() + m_pending.size() + inDevice;
+    // With characters still held here the device's count from the last
+    // write is an upper bound, which is all a caller keeping the queue below
+    // a limit needs; without any it must be exact.
+    if (m_pending.isEmpty())
+        readDeviceQueue();
+    return m_port.bytesToWrite() + m_pending.size() + m_deviceQueued;
 }
 
 void CommPort::waitForOutput(int msecs)
@@ -295,6 +321,11 @@ qint64 CommPort::inBufferCount()
 }
 
 #else // Qt's own buffering where the handle is not a POSIX descriptor
+
+bool CommPort::holdForBatch() const
+{
+    return false;
+}
 
 bool CommPort::applyHandshaking()
 {

@@ -3,6 +3,7 @@
 #include "transfer/commsettings.h"
 #include "transfer/lineport.h"
 
+#include <QElapsedTimer>
 #include <QSerialPort>
 #include <QString>
 
@@ -53,6 +54,10 @@ private:
     bool open();
     bool applyHandshaking();
     bool writePending();
+    // True when output() may keep characters for the next write.
+    bool holdForBatch() const;
+    // Reads how many characters the device holds; false on an error.
+    bool readDeviceQueue();
     void markFailed() { m_failed = true; }
     // Polls the handle for events up to msecs; marks the port failed on a
     // hang-up or error. Returns the events seen, 0 on time-out.
@@ -66,7 +71,12 @@ private:
     qint16 m_inBufferSize = kDefaultInBufferSize;
     qint16 m_outBufferSize = 512;
     qint32 m_handshaking = NoHandshaking;
-    // Characters accepted by output() that the device could not take yet.
+    // Characters accepted by output() that the device has not taken yet:
+    // refused while it was full, or held back for the next write.
     QByteArray m_pending;
+    // When the device last took characters, and how many it then held: that
+    // count only falls until the next write.
+    QElapsedTimer m_lastWrite;
+    qint64 m_deviceQueued = 0;
     bool m_failed = false;
 };

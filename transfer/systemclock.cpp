@@ -15,7 +15,11 @@ double SystemTransferClock::seconds()
 
 void SystemTransferClock::pumpEvents()
 {
+    const qint64 now = m_started.nsecsElapsed();
+    if (now - m_lastPumpNs < kPumpIntervalNs)
+        return;
     QCoreApplication::processEvents();
+    m_lastPumpNs = m_started.nsecsElapsed();
 }
 
 void SystemTransferClock::waitForEvents(int msecs)

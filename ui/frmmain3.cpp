@@ -9,6 +9,14 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegion>
+#include <QTimer>
+
+#include <utility>
+
+namespace {
+constexpr qint64 kFrameMs = 16;
+} // namespace
 
 FrmMain3::FrmMain3(QWidget *parent)
     : WizardPage(QStringLiteral("Quillet  (page 3 of 3)"), parent)
@@ -93,19 +101,71 @@ QLabel *FrmMain3::label(ViewLabel which) const
     return m_lblStatus;
 }
 
+// The loop shows its count after every block it moves, up to hundreds of
+// thousands of times a second; a screen shows a new frame about every
+// kFrameMs, and each paint is a round trip to the window system. A label
+// takes its new text at once, so anything that reads it sees the latest, but
+// is painted with the other changed labels in one go: at once when the last
+// paint is a frame old, otherwise when the frame ends.
+bool FrmMain3::withinFrame() const
+{
+    return m_lastPaint.isValid() && m_lastPaint.elapsed() < kFrameMs;
+}
+
+void FrmMain3::holdUntilFrameEnds(QLabel *target)
+{
+    if (!m_held.contains(target)) {
+        target->setUpdatesEnabled(false);
+        m_held.append(target);
+    }
+    // Whatever else happens, the held labels are painted when the frame ends.
+    if (!m_frameEnd) {
+        m_frameEnd = new QTimer(this);
+        m_frameEnd->setSingleShot(true);
+        m_frameEnd->setTimerType(Qt::PreciseTimer);
+        connect(m_frameEnd, &QTimer::timeout, this, &FrmMain3::endFrame);
+    }
+    if (!m_frameEnd->isActive())
+        m_frameEnd->start(withinFrame() ? int(kFrameMs - m_lastPaint.elapsed()) : 0);
+}
+
+void FrmMain3::endFrame()
+{
+    if (m_frameEnd)
+        m_frameEnd->stop();
+    if (m_held.isEmpty())
+        return;
+    QRegion changed;
+    for (QLabel *target : std::exchange(m_held, {})) {
+        target->setUpdatesEnabled(true);
+        changed += target->geometry();
+    }
+    repaint(changed);
+    m_lastPaint.restart();
+}
+
 void FrmMain3::setLabel(ViewLabel which, const QString &text)
 {
-    label(which)->setText(text);
+    QLabel *target = label(which);
+    if (target->text() == text)
+        return;
+    holdUntilFrameEnds(target);
+    target->setText(text);
 }
 
 void FrmMain3::repaintLabel(ViewLabel which)
 {
-    label(which)->repaint();
+    Q_UNUSED(which); // only a label whose text changed needs painting, and it is held
+    if (!withinFrame())
+        endFrame();
 }
 
 void FrmMain3::repaintPage()
 {
+    for (QLabel *target : std::exchange(m_held, {}))
+        target->setUpdatesEnabled(true);
     repaint();
+    m_lastPaint.restart();
 }
 
 void FrmMain3::setProgress(int percent)

@@ -4,8 +4,12 @@
 #include "transfer/transferview.h"
 #include "ui/wizardpage.h"
 
+#include <QElapsedTimer>
+#include <QList>
+
 class QLabel;
 class QProgressBar;
+class QTimer;
 
 // Page 3: the running transfer and what comes after it. It also holds the
 // program's one serial port.
@@ -38,6 +42,9 @@ protected:
 private:
     void createControls();
     QLabel *label(ViewLabel which) const;
+    bool withinFrame() const;
+    void holdUntilFrameEnds(QLabel *target);
+    void endFrame();
 
     CommPort m_sComms;
     QLabel *m_lblStatus = nullptr;
@@ -47,4 +54,8 @@ private:
     QPushButton *m_back = nullptr;
     QPushButton *m_finish = nullptr;
     QPushButton *m_report = nullptr;
+    // Labels whose new text waits for the end of the frame to be painted.
+    QList<QLabel *> m_held;
+    QTimer *m_frameEnd = nullptr;
+    QElapsedTimer m_lastPaint;
 };

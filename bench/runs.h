@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+// One measurement, run inside a process of its own so that its CPU time and
+// memory are its own. Each prints one line: RESULT key=value ...
+namespace BenchRuns {
+
+// The real pages sending a file of chars characters to the drive at baud.
+int send(int baud, int chars);
+// The same file sent by ascii-xfr into the same paced line.
+int plainToolSend(int baud, int chars);
+// The real pages receiving chars characters (and the end of data) at baud.
+int receive(int baud, int chars);
+// CPU seconds per second while page 2 waits and during a 9600-baud receive;
+// busy: the loop with its wait for the line removed.
+int cpu(bool busy);
+// Characters a second the send loop pushes into an unpaced line.
+int ceiling(int chars);
+
+} // namespace BenchRuns

@@ -1,0 +1,154 @@
+// The serial port's batched writes over a real pseudo-terminal: characters
+// handed over one at a time reach the line whole and in order, and while any
+// are held they count as queued, so a drain never comes too early.
+#include "transfer/commport.h"
+#include "transfer/seriallink.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kPatience = 5000;
+
+class Pty
+{
+public:
+    Pty()
+    {
+        m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (m_master >= 0 && (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)) {
+            ::close(m_master);
+            m_master = -1;
+        }
+    }
+    ~Pty()
+    {
+        if (m_master >= 0)
+            ::close(m_master);
+    }
+    Pty(const Pty &) = delete;
+    Pty &operator=(const Pty &) = delete;
+
+    QString slave() const
+    {
+        return m_master < 0 ? QString() : QString::fromLocal8Bit(::ptsname(m_master));
+    }
+    qsizetype waiting() const
+    {
+        int count = 0;
+        return ::ioctl(m_master, FIONREAD, &count) == 0 ? count : -1;
+    }
+    QByteArray receive(qsizetype count) const
+    {
+        QByteArray data;
+        char chunk[4096];
+        pollfd target{m_master, POLLIN, 0};
+        while (data.size() < count && ::poll(&target, 1, kPatience) == 1) {
+            const ssize_t got = ::read(m_master, chunk, sizeof chunk);
+            if (got <= 0)
+                break;
+            data.append(chunk, got);
+        }
+        return data;
+    }
+
+private:
+    int m_master = -1;
+};
+
+QByteArray pattern(int size)
+{
+    QByteArray data;
+    for (int i = 0; i < size; ++i)
+        data.append(char('A' + i % 26));
+    return data;
+}
+
+} // namespace
+
+class TestOutputBatch : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_folder;
+
+    bool open(CommPort &port, const Pty &pty)
+    {
+        const QString link = m_folder.filePath(QStringLiteral("dosdevices/com1"));
+        QFile::remove(link);
+        return QFile::link(pty.slave(), link) && ::openCommPort(port, 1, 57600);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(QDir(m_folder.path()).mkpath(QStringLiteral("dosdevices")));
+        qputenv("windir", m_folder.path().toLocal8Bit());
+    }
+
+    void charactersOneAtATimeArriveWholeAndInOrder_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::newRow("fewer than a batch") << 5;
+        QTest::newRow("many batches and a rest") << 1000;
+    }
+    void charactersOneAtATimeArriveWholeAndInOrder()
+    {
+        QFETCH(int, size);
+        Pty pty;
+        CommPort port;
+        QVERIFY(open(port, pty));
+        const QByteArray data = pattern(size);
+        for (char c : data)
+            QVERIFY(port.output(QByteArray(1, c)));
+        // Whatever is held back still counts as queued. The pseudo-terminal
+        // hands written characters to its other end a moment later.
+        QTest::qSleep(50);
+        QCOMPARE(port.queuedOutput() + pty.waiting(), qint64(size));
+        QElapsedTimer waited;
+        waited.start();
+        while (port.queuedOutput() > 0 && waited.elapsed() < kPatience)
+            port.waitForOutput(10);
+        QCOMPARE(port.queuedOutput(), 0);
+        QVERIFY(port.drain());
+        QCOMPARE(pty.receive(size), data);
+    }
+
+    void drainRefusesWhileCharactersAreHeld()
+    {
+        Pty pty;
+        CommPort port;
+        QVERIFY(open(port, pty));
+        QVERIFY(port.output("a"));
+        QVERIFY(port.output("b"));
+        if (port.queuedOutput() == 0)
+            QSKIP("the machine paused between the two characters: nothing was held");
+        QVERIFY(!port.drain());
+        QVERIFY(!port.failed());
+    }
+
+    void oneCharacterAfterAQuietSpellGoesOutAtOnce()
+    {
+        Pty pty;
+        CommPort port;
+        QVERIFY(open(port, pty));
+        QVERIFY(port.output("x"));
+        QTest::qSleep(5);
+        QVERIFY(port.output("y"));
+        // No wait and no drain: the line has both.
+        QCOMPARE(pty.receive(2), QByteArray("xy"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOutputBatch)
+#include "tst_outputbatch.moc"
