@@ -3,18 +3,15 @@
 
 #include "commandinterpreter.h"
 #include "drive.h"
-#include "samples.h"
+#include "process.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QSocketNotifier>
-#include <QStandardPaths>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
-#include <sys/signalfd.h>
 #include <unistd.h>
 
 using namespace drivesim;
@@ -143,14 +140,7 @@ QString linkPathFrom(const QCommandLineParser &parser, QString *error)
         *error = QStringLiteral("--com needs a port number from 1");
         return {};
     }
-    // The program's own rule: $windir when set, else its folder in the user's config.
-    QString folder = parser.value(QStringLiteral("settings-dir"));
-    if (folder.isEmpty())
-        folder = qEnvironmentVariable("windir");
-    if (folder.isEmpty())
-        folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-                 QStringLiteral("/quillet");
-    return QDir(folder).filePath(QStringLiteral("dosdevices/com%1").arg(com));
+    return comLinkPath(parser.value(QStringLiteral("settings-dir")), com);
 }
 
 } // namespace
@@ -199,27 +189,6 @@ void watchStdin(QCoreApplication &app, CommandInterpreter &interpreter)
     });
 }
 
-// SIGINT and SIGTERM end the event loop, so that the link is removed on the way out.
-bool watchSignals(QCoreApplication &app)
-{
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    if (::sigprocmask(SIG_BLOCK, &signals, nullptr) != 0)
-        return false;
-    const int descriptor = ::signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
-    if (descriptor < 0)
-        return false;
-    auto *notifier = new QSocketNotifier(descriptor, QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, [descriptor] {
-        signalfd_siginfo info = {};
-        if (::read(descriptor, &info, sizeof info) == static_cast<ssize_t>(sizeof info))
-            QCoreApplication::quit();
-    });
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -251,7 +220,7 @@ int main(int argc, char *argv[])
         }
     }
     connectEvents(drive);
-    if (!watchSignals(app))
+    if (!quitOnTerminationSignals(app))
         printEvent("ERROR", QStringLiteral("cannot watch signals: %1").arg(qt_error_string(errno)));
     watchStdin(app, interpreter);
     problem = drive.start(linkPath);

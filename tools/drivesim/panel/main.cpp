@@ -4,20 +4,14 @@
 #include "drive.h"
 #include "panelcontroller.h"
 #include "panelwindow.h"
-#include "samples.h"
+#include "process.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QDir>
 #include <QFileInfo>
-#include <QSocketNotifier>
-#include <QStandardPaths>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
-#include <sys/signalfd.h>
-#include <unistd.h>
 
 using namespace drivesim;
 
@@ -52,40 +46,6 @@ void addOptions(QCommandLineParser &parser)
     });
 }
 
-// The program's own rule: $windir when set, else its folder in the user's config.
-QString linkPath(const QCommandLineParser &parser, int com)
-{
-    QString folder = option(parser, "settings-dir");
-    if (folder.isEmpty())
-        folder = qEnvironmentVariable("windir");
-    if (folder.isEmpty())
-        folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-                 QStringLiteral("/quillet");
-    return QDir(folder).filePath(QStringLiteral("dosdevices/com%1").arg(com));
-}
-
-// SIGINT and SIGTERM (the demo ends the panel with one) close the window's event loop, so
-// that the link is removed on the way out rather than left naming a pts a terminal may get.
-bool watchSignals(QApplication &app)
-{
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    if (::sigprocmask(SIG_BLOCK, &signals, nullptr) != 0)
-        return false;
-    const int descriptor = ::signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
-    if (descriptor < 0)
-        return false;
-    auto *notifier = new QSocketNotifier(descriptor, QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, [descriptor] {
-        signalfd_siginfo info = {};
-        if (::read(descriptor, &info, sizeof info) == static_cast<ssize_t>(sizeof info))
-            QApplication::quit();
-    });
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -116,11 +76,13 @@ int main(int argc, char *argv[])
         return kUsageError;
     }
     PanelWindow window(controller);
-    if (const QString error = drive.start(linkPath(parser, com)); !error.isEmpty()) {
+    if (const QString error =
+            drive.start(drivesim::comLinkPath(option(parser, "settings-dir"), com));
+        !error.isEmpty()) {
         std::fprintf(stderr, "drivesim-panel: %s\n", qPrintable(error));
         return kStartError;
     }
-    if (!watchSignals(app))
+    if (!drivesim::quitOnTerminationSignals(app))
         std::fprintf(stderr, "drivesim-panel: cannot watch signals: %s\n",
                      qPrintable(qt_error_string(errno)));
     window.show();
