@@ -1,0 +1,44 @@
+#pragma once
+
+#include "app/transferstate.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <utility>
+
+// What every measuring run shares: its own settings folder, the program's
+// questions answered, and the steps through the pages.
+namespace BenchSupport {
+
+constexpr double kCloseSeconds = 10.0;
+constexpr int kReceiveSlackMs = 30000;
+constexpr int kSendType = 2;
+constexpr int kDumpType = 0;
+
+int baudIndex(int baud);
+double cpuSeconds();
+double peakMegabytes();
+// Prints why the run failed, as the table shows it; returns the exit code.
+int fail(const char *why);
+
+// Settings of its own, and every question answered Yes: a benchmark has no user.
+struct Session
+{
+    Session();
+    ~Session();
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+    QString path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
+
+    QTemporaryDir dir;
+    QStringList messages;
+};
+
+// Fills page 1 for a send and presses Next; true when page 2 offers Next.
+bool sendAccepted(int baud, const QString &file);
+// Clicks page 2's Next, which runs the whole send; returns when the first
+// character was counted and when the loop returned.
+std::pair<double, double> runSend();
+
+} // namespace BenchSupport
