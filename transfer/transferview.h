@@ -33,7 +33,9 @@ public:
 
     // Seconds on a monotonic clock: a pause that spans midnight still ends.
     virtual double seconds() = 0;
-    // Handles every window event that is waiting, then returns.
+    // Handles every window event that is waiting, then returns. The program's
+    // clock skips a pump that comes within a few milliseconds of the last one,
+    // which no user can tell apart and which keeps the send loop fast.
     virtual void pumpEvents() = 0;
     // Handles window events as they come for about msecs, without keeping a
     // core busy; a clock that cannot wait just pumps once.
