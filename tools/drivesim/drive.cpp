@@ -146,6 +146,8 @@ void Drive::startTransmit()
 {
     m_tx.start(m_payload, charsPerSecond(m_settings.baud), m_settings.faults);
     m_activity = Activity::Transmitting;
+    m_txReported = -1;
+    m_txReportClock.start();
 }
 
 void Drive::startReceive(const QString &path, const QByteArray &alreadyRead)
@@ -237,6 +239,10 @@ void Drive::serviceTransmit()
     if (m_tx.isFinished()) {
         m_activity = Activity::TxDone;
         Q_EMIT txDone(m_tx.sent());
+    } else if (m_tx.sent() != m_txReported && m_txReportClock.elapsed() >= kProgressReportMs) {
+        m_txReported = m_tx.sent();
+        m_txReportClock.restart();
+        Q_EMIT txProgress(m_txReported);
     }
 }
 
@@ -261,7 +267,7 @@ void Drive::serviceReceive()
 void Drive::reportRx(bool force)
 {
     const qint64 total = m_rx.consumed();
-    if (!force && (total == m_rxReported || m_rxReportClock.elapsed() < kRxReportMs))
+    if (!force && (total == m_rxReported || m_rxReportClock.elapsed() < kProgressReportMs))
         return;
     m_rxReported = total;
     m_rxReportClock.restart();

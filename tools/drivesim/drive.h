@@ -23,7 +23,7 @@ class Drive : public QObject
 public:
     static constexpr int kTickMs = 2;
     static constexpr int kAutoWaitMs = 1500;
-    static constexpr int kRxReportMs = 100;
+    static constexpr int kProgressReportMs = 100;
     // Characters on a wire reach the PC before the wire is cut; on a pty, closing the master
     // throws away what the program has not read yet. The drive stops sending and waits this
     // long before it hangs up, so the program gets everything sent up to that point.
@@ -51,6 +51,8 @@ Q_SIGNALS:
     void ready(const QString &slavePath);
     void opened();
     void closed();
+    // Characters sent so far, at most every few tenths of a second: for a panel.
+    void txProgress(qint64 sent);
     void txDone(qint64 count);
     void rxProgress(qint64 total);
     void pcStopped(bool stopped);
@@ -92,6 +94,8 @@ private:
     bool m_rxSession = false;
     qint64 m_rxReported = -1;
     QElapsedTimer m_rxReportClock;
+    qint64 m_txReported = -1;
+    QElapsedTimer m_txReportClock;
     bool m_hangupDue = false;
     QDeadlineTimer m_hangupAt;
 };

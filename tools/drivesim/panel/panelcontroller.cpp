@@ -131,6 +131,7 @@ void PanelController::connectDrive()
     });
     connect(&m_drive, &Drive::closed, this,
             [this] { setStatus(QStringLiteral("PC closed the port. ") + waitingText()); });
+    connect(&m_drive, &Drive::txProgress, this, &PanelController::setByteCount);
     connect(&m_drive, &Drive::txDone, this, [this](qint64 count) {
         setByteCount(count);
         setStatus(functionName(m_function) + QStringLiteral(": all sent"));
