@@ -64,7 +64,10 @@ bool Receiver::sendFlow(PtyLine &line)
         m_aboveHigh = true;
     else if (m_buffer.size() <= m_levels.xonLow)
         m_aboveHigh = false;
-    const bool wantStop = m_aboveHigh || isHolding();
+    // The hold is checked every time: a buffer that filled up at the hold
+    // point must not keep it from starting, or the drive never consumes again.
+    const bool holding = isHolding();
+    const bool wantStop = m_aboveHigh || holding;
     if (wantStop == m_stopSent)
         return true;
     const char flow = wantStop ? kXoff : kXon;
@@ -79,7 +82,7 @@ QString Receiver::service(PtyLine &line)
     if (!isActive())
         return {};
     // Consume first: a drive that keeps up never reports its buffer full.
-    qint64 wanted = m_holding ? 0 : m_buffer.size();
+    qint64 wanted = isHolding() ? 0 : m_buffer.size();
     if (m_limit >= 0)
         wanted = std::min(wanted, m_limit - m_consumed);
     // Stop at the hold point so that XOFF goes out after exactly that many characters.
