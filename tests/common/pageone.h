@@ -5,6 +5,7 @@
 
 #include "common/uitest.h"
 #include "ui/frmmain1.h"
+#include "ui/frmmain2.h"
 #include "ui/frmmain3.h"
 
 #include <QTest>
@@ -27,6 +28,7 @@ inline void expectBack(const MessageRecorder &messages, const QString &message)
     QCOMPARE(messages.shown.first().title, QStringLiteral("Quillet"));
     QVERIFY(frmMain1().abort);
     QVERIFY(frmMain1().isVisible());
+    QVERIFY(!Forms::isLoaded(Form::Main2) || !frmMain2().isVisible());
     QVERIFY(!frmMain3().SComms().portOpen());
 }
 

@@ -1,7 +1,7 @@
 // Parameter files are checked both ways through the real windows: a damaged
 // file is questioned on page 1's Next before anything reaches the drive, and a
 // damaged one received from the drive is reported after the transfer.
-#include "common/wizard.h"
+#include "common/wizardfixture.h"
 #include "transfer/transferfile.h"
 
 using namespace Wizard;
@@ -26,39 +26,19 @@ QByteArray withLine(int line, const QByteArray &text)
 
 } // namespace
 
-class TestIntegrity : public QObject
+class TestIntegrity : public QObject, public WizardFixture
 {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_windir;
-    DriveSimProcess *m_sim = nullptr;
-    MessageRecorder *m_messages = nullptr;
-
-    QString path(const char *name) const { return m_windir.filePath(QString::fromLatin1(name)); }
-    bool startSim(const QStringList &arguments) { return m_sim->start(m_windir.path(), arguments); }
-
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(m_windir.isValid());
-        qputenv("windir", m_windir.path().toLocal8Bit());
-        QVERIFY2(!qEnvironmentVariable("QUILLET_DRIVESIM").isEmpty(), "run through ctest");
+        setUpSuite();
         QVERIFY(sampleParams().size() > 1000);
     }
-    void init()
-    {
-        transferState() = TransferState{};
-        m_sim = new DriveSimProcess;
-        m_messages = new MessageRecorder;
-    }
-    void cleanup()
-    {
-        delete m_messages;
-        delete m_sim;
-        unloadAllWindows();
-        QVERIFY2(noWindowLeft(), "a window was left loaded");
-    }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
 
     void damagedSend_data()
     {

@@ -2,9 +2,8 @@
 // windows: what the user is told, and that no file is changed that should not
 // be. Permissions are in tst_reliabilityperms.
 #include "app/modmain.h"
-#include "common/pageone.h"
 #include "common/procstats.h"
-#include "common/wizard.h"
+#include "common/wizardfixture.h"
 #include "transfer/transferloop.h"
 #include "ui/frmsplash.h"
 
@@ -34,20 +33,11 @@ bool makeLink(const QString &target, const QString &link)
 
 } // namespace
 
-class TestReliabilityAccess : public QObject
+class TestReliabilityAccess : public QObject, public WizardFixture
 {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_windir;
-    DriveSimProcess *m_sim = nullptr;
-    MessageRecorder *m_messages = nullptr;
-
-    QString path(const QString &name) const { return m_windir.filePath(name); }
-    bool startSim(const QStringList &arguments) { return m_sim->start(m_windir.path(), arguments); }
-
-    void expectPageOneBack(const QString &message) { PageOne::expectBack(*m_messages, message); }
-
     // Puts what kind names where the settings file goes, below dir; returns
     // the folder to use as the settings folder (empty when that failed).
     static QString placeInTheWay(const QString &kind, const QTemporaryDir &dir)
@@ -71,24 +61,11 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY(m_windir.isValid());
-        qputenv("windir", m_windir.path().toLocal8Bit());
-        QVERIFY2(!qEnvironmentVariable("QUILLET_DRIVESIM").isEmpty(), "run through ctest");
-    }
-    void init()
-    {
-        transferState() = TransferState{};
-        m_sim = new DriveSimProcess;
-        m_messages = new MessageRecorder;
-    }
+    void initTestCase() { setUpSuite(); }
+    void init() { setUp(); }
     void cleanup()
     {
-        delete m_messages;
-        delete m_sim;
-        unloadAllWindows();
-        QVERIFY2(noWindowLeft(), "a window was left loaded");
+        tearDown();
         QDir(path("dosdevices")).removeRecursively();
     }
 

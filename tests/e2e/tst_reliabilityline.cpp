@@ -2,7 +2,7 @@
 // real windows over a real pseudo-terminal: what the user sees, what the files
 // hold, and that a long receive does not grow the program.
 #include "common/procstats.h"
-#include "common/wizard.h"
+#include "common/wizardfixture.h"
 #include "transfer/transferloop.h"
 
 #include <QProcess>
@@ -29,38 +29,15 @@ const QString kTimeout = QStringLiteral("Timeout on Coms. No data to recieve");
 
 } // namespace
 
-class TestReliabilityLine : public QObject
+class TestReliabilityLine : public QObject, public WizardFixture
 {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_windir;
-    DriveSimProcess *m_sim = nullptr;
-    MessageRecorder *m_messages = nullptr;
-
-    QString path(const char *name) const { return m_windir.filePath(QString::fromLatin1(name)); }
-    bool startSim(const QStringList &arguments) { return m_sim->start(m_windir.path(), arguments); }
-
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY(m_windir.isValid());
-        qputenv("windir", m_windir.path().toLocal8Bit());
-        QVERIFY2(!qEnvironmentVariable("QUILLET_DRIVESIM").isEmpty(), "run through ctest");
-    }
-    void init()
-    {
-        transferState() = TransferState{};
-        m_sim = new DriveSimProcess;
-        m_messages = new MessageRecorder;
-    }
-    void cleanup()
-    {
-        delete m_messages;
-        delete m_sim;
-        unloadAllWindows();
-        QVERIFY2(noWindowLeft(), "a window was left loaded");
-    }
+    void initTestCase() { setUpSuite(); }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
 
     // The receive loop calls the line silent after about 1.5 s without a
     // character, pauses 2 s, and gives up after about 1 s more.

@@ -3,9 +3,8 @@
 // permission check, so each case runs again in a child process as the user
 // nobody, and the parent checks that root's files came through unchanged.
 #include "app/modmain.h"
-#include "common/pageone.h"
 #include "common/unprivileged.h"
-#include "common/wizard.h"
+#include "common/wizardfixture.h"
 #include "ui/frmsplash.h"
 
 #include <QDir>
@@ -33,43 +32,19 @@ bool makeLink(const QString &target, const QString &link)
 
 } // namespace
 
-class TestReliabilityPerms : public QObject
+class TestReliabilityPerms : public QObject, public WizardFixture
 {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_windir;
-    DriveSimProcess *m_sim = nullptr;
-    MessageRecorder *m_messages = nullptr;
-
-    QString path(const QString &name) const { return m_windir.filePath(name); }
-    bool startSim(const QStringList &arguments) { return m_sim->start(m_windir.path(), arguments); }
-    void expectPageOneBack(const QString &message) { PageOne::expectBack(*m_messages, message); }
-
     // The child's half of refusedByPermissions, run as nobody.
     void runUnprivilegedCase(const QString &which);
     void startAndEndWithSettings(bool readable);
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY(m_windir.isValid());
-        qputenv("windir", m_windir.path().toLocal8Bit());
-        QVERIFY2(!qEnvironmentVariable("QUILLET_DRIVESIM").isEmpty(), "run through ctest");
-    }
-    void init()
-    {
-        transferState() = TransferState{};
-        m_sim = new DriveSimProcess;
-        m_messages = new MessageRecorder;
-    }
-    void cleanup()
-    {
-        delete m_messages;
-        delete m_sim;
-        unloadAllWindows();
-        QVERIFY2(noWindowLeft(), "a window was left loaded");
-    }
+    void initTestCase() { setUpSuite(); }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
 
     void refusedByPermissions_data()
     {

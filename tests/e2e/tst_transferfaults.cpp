@@ -1,38 +1,17 @@
 // What the user sees when the line, the port or the disk fails, through the
 // real windows over a real pseudo-terminal; and what the files then hold.
-#include "common/wizard.h"
+#include "common/wizardfixture.h"
 #include "transfer/transferloop.h"
 
 #include <QTimer>
 
 using namespace Wizard;
 
-class TestTransferFaults : public QObject
+class TestTransferFaults : public QObject, public WizardFixture
 {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_windir;
-    DriveSimProcess *m_sim = nullptr;
-    MessageRecorder *m_messages = nullptr;
-
-    QString path(const char *name) const { return m_windir.filePath(QString::fromLatin1(name)); }
-    bool startSim(const QStringList &arguments) { return m_sim->start(m_windir.path(), arguments); }
-    static QByteArray sendable(const QByteArray &payload)
-    {
-        return payload + "\r\n:00000001FF\r\n";
-    }
-
-    // Page 1 came back with the message of a failed Next and the port closed.
-    void expectPageOneBack(const QString &message)
-    {
-        QCOMPARE(m_messages->texts(), QStringList{message});
-        QCOMPARE(m_messages->shown.first().icon, MsgBox::Icon::Critical);
-        QVERIFY(frmMain1().abort);
-        QVERIFY(frmMain1().isVisible());
-        QVERIFY(!Forms::isLoaded(Form::Main2) || !frmMain2().isVisible());
-        QVERIFY(!frmMain3().SComms().portOpen());
-    }
     // The run stopped in order: a message naming what failed, and page 3 in
     // its end state without claiming success.
     void expectStoppedBy(TransferFault fault)
@@ -45,24 +24,9 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        qputenv("windir", m_windir.path().toLocal8Bit());
-        QVERIFY2(!qEnvironmentVariable("QUILLET_DRIVESIM").isEmpty(), "run through ctest");
-    }
-    void init()
-    {
-        transferState() = TransferState{};
-        m_sim = new DriveSimProcess;
-        m_messages = new MessageRecorder;
-    }
-    void cleanup()
-    {
-        delete m_messages;
-        delete m_sim;
-        unloadAllWindows();
-        QVERIFY2(noWindowLeft(), "a window was left loaded");
-    }
+    void initTestCase() { setUpSuite(); }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
 
     void fileStepFailures_data()
     {

@@ -1,44 +1,20 @@
 // Whole transfers through the real windows, over a real pseudo-terminal, with
 // the simulated drive at the other end.
-#include "common/wizard.h"
+#include "common/wizardfixture.h"
 
 #include <QTimer>
 
 using namespace Wizard;
 
-class TestTransfers : public QObject
+class TestTransfers : public QObject, public WizardFixture
 {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_windir;
-    DriveSimProcess *m_sim = nullptr;
-    MessageRecorder *m_messages = nullptr;
-
-    QString path(const char *name) const { return m_windir.filePath(QString::fromLatin1(name)); }
-    bool startSim(const QStringList &arguments) { return m_sim->start(m_windir.path(), arguments); }
-    QByteArray sendable(const QByteArray &payload) const { return payload + "\r\n:00000001FF\r\n"; }
-
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY(m_windir.isValid());
-        qputenv("windir", m_windir.path().toLocal8Bit());
-        QVERIFY2(!qEnvironmentVariable("QUILLET_DRIVESIM").isEmpty(), "run through ctest");
-    }
-    void init()
-    {
-        transferState() = TransferState{};
-        m_sim = new DriveSimProcess;
-        m_messages = new MessageRecorder;
-    }
-    void cleanup()
-    {
-        delete m_messages;
-        delete m_sim;
-        unloadAllWindows();
-        QVERIFY2(noWindowLeft(), "a window was left loaded");
-    }
+    void initTestCase() { setUpSuite(); }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
 
     void receiveIsByteExact_data()
     {
