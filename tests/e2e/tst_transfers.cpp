@@ -90,7 +90,8 @@ private Q_SLOTS:
     }
 
     // The line sets the pace: completion waits until the characters have left
-    // the PC, so a send cannot end much sooner than the line can carry it.
+    // the PC. Closing the port discards whatever the program still holds, so
+    // the drive ending up with the whole file shows nothing was left behind.
     void sendCompletesOnlyAfterTheLine()
     {
         const QByteArray file = sendable(QByteArray(11985, 'x'));
@@ -104,9 +105,11 @@ private Q_SLOTS:
         const double seconds = timer.elapsed() / 1000.0;
         qInfo("12000 characters at 9600 baud: %.2f s (the line's minimum is 12.50 s)", seconds);
         QCOMPARE(status(), QStringLiteral("File Transfer complete."));
-        // At most the drive's receive buffer (1024) may still be unconsumed.
-        QVERIFY2(seconds >= (12000 - 1024) * 10.0 / 9600 * 0.95,
-                 qPrintable(QString::number(seconds)));
+        // A pseudo-terminal reports no output queue and buffers what the drive
+        // has not read yet, so the characters that have left the PC may still
+        // be some thousands short of the drive; a send that reported success
+        // with the file still in the program's own queue would end at once.
+        QVERIFY2(seconds >= 12.5 / 2, qPrintable(QString::number(seconds)));
         QVERIFY(m_sim->waitFor("CLOSED", 5000));
         QCOMPARE(readFile(path("drive.jxf")), file);
     }
