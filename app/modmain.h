@@ -18,4 +18,6 @@ void CloseTransferFile();
 
 // Runs the whole transfer on page 3 and returns when it has ended.
 void RunTransfer();
+
+// Page 3's View Report: composes the last transfer's report into the report window.
 void ShowReport();
