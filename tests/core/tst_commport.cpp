@@ -134,6 +134,7 @@ private Q_SLOTS:
 
 private:
     bool linkCom(int number, const QString &target);
+    bool openOnPty(Pty &pty, CommPort &port, qint32 baudRate);
     QTemporaryDir m_folder;
 };
 
@@ -142,6 +143,12 @@ bool TestCommPort::linkCom(int number, const QString &target)
     const QString link = m_folder.filePath(QStringLiteral("dosdevices/com%1").arg(number));
     QFile::remove(link);
     return QFile::link(target, link);
+}
+
+// COM1 leads to the pty's slave, and the port is open on it as the program opens it.
+bool TestCommPort::openOnPty(Pty &pty, CommPort &port, qint32 baudRate)
+{
+    return pty.isValid() && linkCom(1, pty.slave()) && ::openCommPort(port, 1, baudRate);
 }
 
 void TestCommPort::initTestCase()
@@ -285,10 +292,8 @@ void TestCommPort::closedPortIsHarmless()
 void TestCommPort::inputReturnsEverythingInOrder()
 {
     Pty pty;
-    QVERIFY(pty.isValid());
-    QVERIFY(linkCom(1, pty.slave()));
     CommPort port;
-    QVERIFY(::openCommPort(port, 1, 9600));
+    QVERIFY(openOnPty(pty, port, 9600));
 
     QByteArray expected;
     for (int c = 0; c < 256; ++c) {
@@ -310,10 +315,8 @@ void TestCommPort::inputReturnsEverythingInOrder()
 void TestCommPort::inBufferCountsWaitingCharacters()
 {
     Pty pty;
-    QVERIFY(pty.isValid());
-    QVERIFY(linkCom(1, pty.slave()));
     CommPort port;
-    QVERIFY(::openCommPort(port, 1, 9600));
+    QVERIFY(openOnPty(pty, port, 9600));
     QCOMPARE(port.inBufferCount(), 0);
     QVERIFY(pty.send("hello"));
     QTRY_COMPARE_WITH_TIMEOUT(port.inBufferCount(), 5, kPatience);
@@ -326,10 +329,8 @@ void TestCommPort::inBufferCountsWaitingCharacters()
 void TestCommPort::onlyXonResumesOutput()
 {
     Pty pty;
-    QVERIFY(pty.isValid());
-    QVERIFY(linkCom(1, pty.slave()));
     CommPort port;
-    QVERIFY(::openCommPort(port, 1, 9600));
+    QVERIFY(openOnPty(pty, port, 9600));
 
     QVERIFY(pty.send(QByteArray(1, kXoff)));
     settle();
@@ -358,10 +359,8 @@ void TestCommPort::onlyXonResumesOutput()
 void TestCommPort::closeDiscardsQueuedOutput()
 {
     Pty pty;
-    QVERIFY(pty.isValid());
-    QVERIFY(linkCom(1, pty.slave()));
     CommPort port;
-    QVERIFY(::openCommPort(port, 1, 9600));
+    QVERIFY(openOnPty(pty, port, 9600));
     QVERIFY(pty.send(QByteArray(1, kXoff)));
     settle();
     QVERIFY(port.output(QByteArray(100, 'q')));
@@ -374,10 +373,8 @@ void TestCommPort::closeDiscardsQueuedOutput()
 void TestCommPort::hangUpIsAFailure()
 {
     Pty pty;
-    QVERIFY(pty.isValid());
-    QVERIFY(linkCom(1, pty.slave()));
     CommPort port;
-    QVERIFY(::openCommPort(port, 1, 9600));
+    QVERIFY(openOnPty(pty, port, 9600));
     QVERIFY(pty.send("last words"));
     settle();
     // Read by Qt during an event pump before the hang-up, and still returned.
@@ -399,10 +396,8 @@ void TestCommPort::hangUpIsAFailure()
 void TestCommPort::slowLineNeverShowsRetry()
 {
     Pty pty;
-    QVERIFY(pty.isValid());
-    QVERIFY(linkCom(1, pty.slave()));
     CommPort port;
-    QVERIFY(::openCommPort(port, 1, 300));
+    QVERIFY(openOnPty(pty, port, 300));
     QTemporaryDir dir;
     TransferState state;
     state.iTransferType = TransferType::kMmiDump;
@@ -432,10 +427,8 @@ void TestCommPort::slowLineNeverShowsRetry()
 void TestCommPort::sendHeldByXoffLosesNothing()
 {
     Pty pty;
-    QVERIFY(pty.isValid());
-    QVERIFY(linkCom(1, pty.slave()));
     CommPort port;
-    QVERIFY(::openCommPort(port, 1, 9600));
+    QVERIFY(openOnPty(pty, port, 9600));
     QTemporaryDir dir;
     TransferState state;
     state.iTransferType = TransferType::kJxfToDrive;
