@@ -12,10 +12,22 @@ Responder &responder()
     return r;
 }
 
+QMessageBox::Icon boxIcon(Icon icon)
+{
+    switch (icon) {
+    case Icon::None:
+        break;
+    case Icon::Warning:
+        return QMessageBox::Warning;
+    case Icon::Critical:
+        return QMessageBox::Critical;
+    }
+    return QMessageBox::NoIcon;
+}
+
 Result showReal(const Request &request)
 {
-    QMessageBox box(request.icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon,
-                    request.title,
+    QMessageBox box(boxIcon(request.icon), request.title,
                     QString(request.text).replace(QLatin1Char('\r'), QLatin1Char('\n')));
     if (request.buttons == Buttons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);

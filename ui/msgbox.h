@@ -10,7 +10,7 @@
 // without a real modal loop.
 namespace MsgBox {
 
-enum class Icon { None, Critical };
+enum class Icon { None, Warning, Critical };
 enum class Buttons { Ok, YesNo };
 enum class Result { Ok, Yes, No };
 
