@@ -32,7 +32,8 @@ void CloseCommPort()
 
 void OpenTransferFile()
 {
-    const OpenFileResult result = openTransferFile(transferState(), transferFile());
+    HexCheck::Result records;
+    const OpenFileResult result = openTransferFile(transferState(), transferFile(), &records);
     if (result != OpenFileResult::Ok) {
         MsgBox::show(openFileMessage(result));
         frmMain1().abort = true;
@@ -42,10 +43,9 @@ void OpenTransferFile()
         return;
     // A damaged parameter set sent to a running machine is worse than none:
     // the question comes before any character reaches the drive.
-    const HexCheck::Result check = HexCheck::checkFile(transferState().sFileName);
-    if (check.recordsIntact())
+    if (records.isClean())
         return;
-    if (MsgBox::show(HexCheck::sendQuestion(check), MsgBox::Icon::Critical, MsgBox::Buttons::YesNo,
+    if (MsgBox::show(HexCheck::sendQuestion(records), MsgBox::Icon::Warning, MsgBox::Buttons::YesNo,
                      /*defaultIsNo*/ true) == MsgBox::Result::Yes)
         return;
     CloseTransferFile();

@@ -27,37 +27,6 @@ int hexValue(char c)
     return -1;
 }
 
-// Reads the file up to limit characters (all when negative) into checker.
-bool feedFile(QFile &file, qint64 limit, Checker &checker)
-{
-    qint64 left = limit < 0 ? file.size() : limit;
-    while (left > 0) {
-        const QByteArray chunk = file.read(qMin(left, kReadChunk));
-        if (chunk.isEmpty())
-            return file.error() == QFileDevice::NoError && file.atEnd();
-        checker.feed(chunk);
-        left -= chunk.size();
-    }
-    return true;
-}
-
-// Where the last code 26 is, or -1; the file is read chunk by chunk.
-qint64 lastEndOfData(QFile &file, bool *ok)
-{
-    qint64 last = -1;
-    qint64 offset = 0;
-    for (;;) {
-        const QByteArray chunk = file.read(kReadChunk);
-        if (chunk.isEmpty()) {
-            *ok = file.error() == QFileDevice::NoError;
-            return last;
-        }
-        if (const qsizetype at = chunk.lastIndexOf(kEndOfData); at >= 0)
-            last = offset + at;
-        offset += chunk.size();
-    }
-}
-
 // Opening a pipe for reading waits for a writer, and a device may never end:
 // only plain files are checked.
 bool openPlainFile(QFile &file)
@@ -72,69 +41,109 @@ Result unreadable()
     return result;
 }
 
+QString damageLine(const QString &what, const Result &result)
+{
+    return QStringLiteral("%1 has %2 damaged record(s); the first is on line %3.")
+        .arg(what)
+        .arg(result.damaged)
+        .arg(result.firstDamagedLine());
+}
+
 } // namespace
 
-bool isValidRecord(QByteArrayView record)
+std::optional<Damage> recordDamage(QByteArrayView record)
 {
-    if (record.size() < 1 + 2 * kFrameBytes || record.size() % 2 == 0 ||
-        record.front() != kRecordMark)
-        return false;
+    if (record.size() > kMaxRecordChars)
+        return Damage::TooLong;
     int sum = 0;
-    QByteArray bytes;
+    int dataBytes = -1;
     for (qsizetype i = 1; i < record.size(); i += 2) {
         const int high = hexValue(record[i]);
-        const int low = hexValue(record[i + 1]);
+        const int low = i + 1 < record.size() ? hexValue(record[i + 1]) : 0;
         if (high < 0 || low < 0)
-            return false;
+            return Damage::BadHexDigit;
         const int value = high * 16 + low;
-        bytes.append(char(value));
+        if (dataBytes < 0)
+            dataBytes = value;
         sum += value;
     }
-    const int dataBytes = static_cast<unsigned char>(bytes.front());
-    return bytes.size() == dataBytes + kFrameBytes && (sum & 0xFF) == 0;
+    if (record.size() < 1 + 2 * kFrameBytes || record.size() % 2 == 0 ||
+        (record.size() - 1) / 2 != dataBytes + kFrameBytes)
+        return Damage::BadLength;
+    if ((sum & 0xFF) != 0)
+        return Damage::BadChecksum;
+    return std::nullopt;
 }
 
 void Checker::feed(QByteArrayView text)
 {
     for (const char c : text) {
-        if (c == '\n') {
-            endLine();
+        if (m_endOfData)
+            return;
+        switch (c) {
+        case kEndOfData:
+            m_endOfData = true;
             continue;
+        case '\n':
+            if (!m_afterCr)
+                endLine();
+            m_afterCr = false;
+            continue;
+        case '\r':
+            endLine();
+            m_afterCr = true;
+            continue;
+        default:
+            break;
         }
+        m_afterCr = false;
+        ++m_lineLength;
+        if (c != ' ' && c != '\t')
+            m_contentLength = m_lineLength;
         // Only a record's characters matter; a line past any record's length
-        // is damaged whatever follows, so it is not kept.
+        // is damaged whatever follows, so the rest is not kept.
         if (m_line.size() <= kMaxRecordChars)
             m_line.append(c);
-        else
-            m_lineTooLong = true;
     }
 }
 
 void Checker::endLine()
 {
-    if (m_line.endsWith('\r'))
-        m_line.chop(1);
     if (m_line.startsWith(kRecordMark)) {
         ++m_result.records;
-        if (m_lineTooLong || !isValidRecord(m_line)) {
-            if (m_result.damaged++ == 0)
-                m_result.firstDamagedLine = m_lineNumber;
-        } else if (m_line.compare(kEndRecord, Qt::CaseInsensitive) == 0) {
+        const std::optional<Damage> damage =
+            m_contentLength > kMaxRecordChars
+                ? Damage::TooLong
+                : recordDamage(QByteArrayView(m_line).first(m_contentLength));
+        if (damage) {
+            ++m_result.damaged;
+            if (m_result.findings.size() < kMaxFindings)
+                m_result.findings.append({m_lineNumber, *damage});
+        } else if (QByteArrayView(m_line)
+                       .first(m_contentLength)
+                       .compare(kEndRecord, Qt::CaseInsensitive) == 0) {
             m_result.hasEndRecord = true;
         }
     }
     m_line.clear();
-    m_lineTooLong = false;
+    m_lineLength = 0;
+    m_contentLength = 0;
     ++m_lineNumber;
 }
 
 Result Checker::finish()
 {
-    if (!m_line.isEmpty() || m_lineTooLong)
+    if (m_lineLength > 0)
         endLine();
     Result result = m_result;
     *this = Checker();
     return result;
+}
+
+Result Checker::result() const
+{
+    Checker copy = *this;
+    return copy.finish();
 }
 
 Result checkText(QByteArrayView text)
@@ -150,36 +159,31 @@ Result checkFile(const QString &path)
     if (!openPlainFile(file))
         return unreadable();
     Checker checker;
-    if (!feedFile(file, -1, checker))
-        return unreadable();
-    return checker.finish();
-}
-
-Result checkReceivedFile(const QString &path)
-{
-    QFile file(path);
-    if (!openPlainFile(file))
-        return unreadable();
-    bool ok = false;
-    const qint64 end = lastEndOfData(file, &ok);
-    if (!ok || !file.seek(0))
-        return unreadable();
-    Checker checker;
-    if (!feedFile(file, end < 0 ? file.size() : end, checker))
-        return unreadable();
+    while (!checker.endOfData()) {
+        const QByteArray chunk = file.read(kReadChunk);
+        if (chunk.isEmpty()) {
+            if (file.error() != QFileDevice::NoError)
+                return unreadable();
+            break;
+        }
+        checker.feed(chunk);
+    }
     return checker.finish();
 }
 
 QString sendQuestion(const Result &result)
 {
-    const QString problem =
-        result.readable
-            ? QStringLiteral(
-                  "The parameter file has %1 damaged record(s); the first is on line %2.")
-                  .arg(result.damaged)
-                  .arg(result.firstDamagedLine)
-            : QStringLiteral("The parameter file could not be read to check its records.");
-    return problem + QLatin1Char('\r') + QStringLiteral("Send it anyway?");
+    QStringList lines;
+    if (!result.readable)
+        lines.append(QStringLiteral("The parameter file could not be read to check its records."));
+    else if (result.damaged > 0)
+        lines.append(damageLine(QStringLiteral("The parameter file"), result));
+    if (result.readable && !result.hasEndRecord)
+        lines.append(QStringLiteral("The part of the parameter file that would be sent has no "
+                                    "end record (%1) on a line of its own.")
+                         .arg(QLatin1String(kEndRecord)));
+    lines.append(QStringLiteral("Send it anyway?"));
+    return lines.join(QLatin1Char('\r'));
 }
 
 QString receivedWarning(const Result &result)
@@ -188,14 +192,13 @@ QString receivedWarning(const Result &result)
         return QStringLiteral("The received parameter file could not be read to check it.");
     QStringList lines;
     if (result.damaged > 0)
-        lines.append(
-            QStringLiteral("The received parameter file has %1 damaged record(s); the first is on "
-                           "line %2.")
-                .arg(result.damaged)
-                .arg(result.firstDamagedLine));
-    if (!result.hasEndRecord)
-        lines.append(QStringLiteral("The received parameter file has no end record (%1).")
+        lines.append(damageLine(QStringLiteral("The received parameter file"), result));
+    if (!result.hasEndRecord) {
+        lines.append(QStringLiteral("The received data is not a complete parameter file: it has "
+                                    "no end record (%1).")
                          .arg(QLatin1String(kEndRecord)));
+        lines.append(QStringLiteral("Was the drive's serial link set to \"JXF XFER (Drive TX)\"?"));
+    }
     if (lines.isEmpty())
         return {};
     lines.append(QStringLiteral("The file is kept exactly as it arrived."));

@@ -18,50 +18,44 @@ const QByteArray kEndRecord = QByteArrayLiteral(":00000001FF");
 constexpr qint64 kScanChunk = 64 * 1024;
 const QString kSelectAnother = QStringLiteral("Please select an alternate file.");
 
-struct Scan
+// One read of the file through SendFileScan; the size on disk is checked
+// first so that a huge file is refused before any of it is read.
+OpenFileResult scanFileToSend(TransferFile &file, SendFileScan &scan)
 {
-    OpenFileResult result = OpenFileResult::Ok;
-    qint64 size = 0;
-};
+    if (file.size() > SendFileScan::kMaxSendFileSize)
+        return OpenFileResult::TooLarge;
+    for (;;) {
+        QByteArray chunk;
+        switch (file.readChunk(chunk, kScanChunk)) {
+        case TransferFile::ReadStatus::Ok:
+            break;
+        case TransferFile::ReadStatus::End:
+            return scan.result();
+        case TransferFile::ReadStatus::Error:
+            return OpenFileResult::MissingOrEmpty;
+        }
+        if (!scan.feed(chunk))
+            return OpenFileResult::TooLarge;
+    }
+}
 
-// Reads the file chunk by chunk through SendFileScan; the size on disk is
-// checked first so that a huge file is refused before any of it is read.
-Scan scanFileToSend(const QString &path)
+OpenFileResult openToSend(TransferState &state, TransferFile &file, HexCheck::Result *records)
 {
     // Only a plain file has an end: a pipe would hold the program until some
     // other program opened it, and a device would be read for as long as it gives.
-    if (!QFileInfo(path).isFile())
-        return {OpenFileResult::MissingOrEmpty};
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {OpenFileResult::MissingOrEmpty};
-    if (file.size() > SendFileScan::kMaxSendFileSize)
-        return {OpenFileResult::TooLarge};
+    if (!QFileInfo(state.sFileName).isFile() || !file.openForReading(state.sFileName))
+        return OpenFileResult::MissingOrEmpty;
     SendFileScan scan;
-    for (;;) {
-        const QByteArray chunk = file.read(kScanChunk);
-        if (chunk.isEmpty()) {
-            if (file.error() != QFileDevice::NoError)
-                return {OpenFileResult::MissingOrEmpty};
-            break;
-        }
-        if (!scan.feed(chunk))
-            return {OpenFileResult::TooLarge};
-    }
-    return {scan.result(), scan.size()};
-}
-
-OpenFileResult openToSend(TransferState &state, TransferFile &file)
-{
-    const Scan scan = scanFileToSend(state.sFileName);
-    if (scan.result == OpenFileResult::MissingOrEmpty || scan.result == OpenFileResult::TooLarge)
-        return scan.result;
-    state.lFileSize = static_cast<qint32>(scan.size);
-    if (scan.result != OpenFileResult::Ok)
-        return scan.result;
-    if (!file.openForReading(state.sFileName))
-        return OpenFileResult::ReopenFailed;
-    return OpenFileResult::Ok;
+    OpenFileResult result = scanFileToSend(file, scan);
+    if (result == OpenFileResult::Ok || result == OpenFileResult::NoTermination)
+        state.lFileSize = static_cast<qint32>(scan.size());
+    if (result == OpenFileResult::Ok && !file.rewind())
+        result = OpenFileResult::ReopenFailed;
+    if (result != OpenFileResult::Ok)
+        file.close();
+    else if (records)
+        *records = scan.records();
+    return result;
 }
 
 // Opening a pipe to write waits until some other program reads it.
@@ -97,6 +91,7 @@ bool SendFileScan::feed(QByteArrayView chunk)
         m_tooLarge = true;
         return false;
     }
+    m_records.feed(chunk);
     if (!m_found && !chunk.isEmpty()) {
         QByteArray window = m_carried;
         window.append(chunk);
@@ -129,6 +124,22 @@ bool TransferFile::openForReading(const QString &path)
     return m_file.open(QIODevice::ReadOnly);
 }
 
+TransferFile::ReadStatus TransferFile::readChunk(QByteArray &chunk, qint64 max)
+{
+    chunk.clear();
+    if (!m_file.isOpen())
+        return ReadStatus::Error;
+    chunk = m_file.read(max);
+    if (!chunk.isEmpty())
+        return ReadStatus::Ok;
+    return m_file.error() == QFileDevice::NoError ? ReadStatus::End : ReadStatus::Error;
+}
+
+bool TransferFile::rewind()
+{
+    return m_file.isOpen() && m_file.seek(0);
+}
+
 TransferFile::ReadStatus TransferFile::readChar(char &c)
 {
     if (!m_file.isOpen())
@@ -158,10 +169,10 @@ TransferFile &transferFile()
     return file;
 }
 
-OpenFileResult openTransferFile(TransferState &state, TransferFile &file)
+OpenFileResult openTransferFile(TransferState &state, TransferFile &file, HexCheck::Result *records)
 {
     file.close();
-    return TransferType::isSend(state.iTransferType) ? openToSend(state, file)
+    return TransferType::isSend(state.iTransferType) ? openToSend(state, file, records)
                                                      : openToReceive(state, file);
 }
 

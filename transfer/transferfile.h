@@ -1,5 +1,7 @@
 #pragma once
 
+#include "transfer/hexcheck.h"
+
 #include <QByteArrayView>
 #include <QFile>
 #include <QString>
@@ -22,6 +24,11 @@ public:
     bool isOpen() const { return m_file.isOpen(); }
 
     ReadStatus readChar(char &c);
+    // Up to max characters from where the file stands; End leaves chunk empty.
+    ReadStatus readChunk(QByteArray &chunk, qint64 max);
+    // Back to the first character.
+    bool rewind();
+    qint64 size() const { return m_file.size(); }
     // Appends data whole; false when any of it could not be written.
     bool write(const QByteArray &data);
     // Never fails; closing a closed file does nothing.
@@ -39,7 +46,7 @@ enum class OpenFileResult {
     CannotCreate,   // a file to receive into cannot be created
     MissingOrEmpty, // a file to send does not exist, cannot be read or is empty
     NoTermination,  // a file to send lacks the end record
-    ReopenFailed,   // a checked file to send could not be opened again
+    ReopenFailed,   // a checked file to send could not be read again from its start
     TooLarge,       // a file to send holds more characters than can be counted
 };
 
@@ -48,8 +55,9 @@ constexpr qint32 kExpectedMmi = 60000;
 constexpr qint32 kExpectedJxf = 12000;
 } // namespace TransferFileSize
 
-// Measures a file to send and looks for the end record in it, fed in chunks
-// of any size so that a large file is never held in memory whole and a
+// Measures a file to send, looks for the end record anywhere in it and checks
+// the records that will be sent, all from one read of the file fed in chunks
+// of any size, so that a large file is never held in memory whole and a
 // record split between two chunks is still found.
 class SendFileScan
 {
@@ -66,6 +74,8 @@ public:
     bool hasEndRecord() const { return m_found; }
     // What the checks make of the file as fed so far.
     OpenFileResult result() const;
+    // The records up to the first code 26, where the send stops.
+    HexCheck::Result records() const { return m_records.result(); }
 
     // The largest file that can be sent: its size must fit lFileSize.
     static constexpr qint64 kMaxSendFileSize = 0x7fffffff;
@@ -76,14 +86,17 @@ private:
     bool m_found = false;
     bool m_tooLarge = false;
     QByteArray m_carried; // the end of the last chunk, in case the record spans two
+    HexCheck::Checker m_records;
 };
 
-// Prepares file for the transfer that state describes. Sending: checks that
-// sFileName holds the end record, sets lFileSize to its length and opens it
-// at its first character. Receiving: creates sFileName empty and sets
-// lFileSize to the size expected from the drive. Anything open in file
-// before is closed first.
-OpenFileResult openTransferFile(TransferState &state, TransferFile &file);
+// Prepares file for the transfer that state describes. Sending: opens
+// sFileName, checks that it holds the end record, sets lFileSize to its
+// length and leaves it at its first character, so that what is sent is what
+// was checked; records, when given, gets the check of the records that will
+// be sent. Receiving: creates sFileName empty and sets lFileSize to the size
+// expected from the drive. Anything open in file before is closed first.
+OpenFileResult openTransferFile(TransferState &state, TransferFile &file,
+                                HexCheck::Result *records = nullptr);
 
 // Never fails; may be repeated.
 void closeTransferFile(TransferFile &file);

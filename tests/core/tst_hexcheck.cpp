@@ -6,12 +6,16 @@
 
 #include <sys/stat.h>
 
+using HexCheck::Damage;
+using HexCheck::Finding;
+
 namespace {
 
 const QByteArray kEnd = ":00000001FF";
 // Two good data records from the drive's sample parameter file.
 const QByteArray kGoodA = ":1000000001010000000000000005010200000212D2";
 const QByteArray kGoodB = ":060A900000460000008C8E";
+const QByteArray kBadSum = ":060A900000460000008C8F";
 
 QByteArray lines(const QList<QByteArray> &records)
 {
@@ -34,6 +38,9 @@ QString sample(const char *name)
 
 } // namespace
 
+Q_DECLARE_METATYPE(Damage)
+Q_DECLARE_METATYPE(QList<Finding>)
+
 class TestHexCheck : public QObject
 {
     Q_OBJECT
@@ -43,107 +50,143 @@ private Q_SLOTS:
     void record();
     void text_data();
     void text();
+    void findingsAreCapped();
     void piecesGiveTheSameResult();
     void samplesAreClean();
-    void receivedFileEndsAtTheLastEndOfData();
+    void fileEndsAtTheFirstEndOfData();
     void onlyPlainFilesAreRead();
-    void messagesNameCountAndLine();
+    void messagesSayWhatIsWrong();
 };
 
 void TestHexCheck::record_data()
 {
     QTest::addColumn<QByteArray>("record");
-    QTest::addColumn<bool>("valid");
-    QTest::newRow("data record") << kGoodA << true;
-    QTest::newRow("short data record") << kGoodB << true;
-    QTest::newRow("end record") << kEnd << true;
-    QTest::newRow("lower-case digits") << QByteArray(":060a900000460000008c8e") << true;
-    QTest::newRow("checksum off by one") << QByteArray(":060A900000460000008C8F") << false;
-    QTest::newRow("data byte changed") << QByteArray(":060A900000470000008C8E") << false;
-    QTest::newRow("length says more") << QByteArray(":070A900000460000008C8D") << false;
-    QTest::newRow("length says less") << QByteArray(":050A900000460000008C8F") << false;
-    QTest::newRow("one digit missing") << QByteArray(":060A90000046000008C8E") << false;
-    QTest::newRow("not a hex digit") << QByteArray(":060A9000004G0000008C8E") << false;
-    QTest::newRow("space inside") << QByteArray(":060A9000 460000008C8E") << false;
-    QTest::newRow("only the mark") << QByteArray(":") << false;
-    QTest::newRow("too short for a frame") << QByteArray(":0000000") << false;
-    QTest::newRow("no mark") << QByteArray("00000001FF") << false;
+    QTest::addColumn<int>("damage"); // -1: sound
+    const auto row = [](const char *name, const QByteArray &record, int damage) {
+        QTest::newRow(name) << record << damage;
+    };
+    row("data record", kGoodA, -1);
+    row("short data record", kGoodB, -1);
+    row("end record", kEnd, -1);
+    row("lower-case digits", ":060a900000460000008c8e", -1);
+    row("checksum off by one", kBadSum, int(Damage::BadChecksum));
+    row("data byte changed", ":060A900000470000008C8E", int(Damage::BadChecksum));
+    row("length says more", ":070A900000460000008C8D", int(Damage::BadLength));
+    row("length says less", ":050A900000460000008C8F", int(Damage::BadLength));
+    row("one digit missing", ":060A90000046000008C8E", int(Damage::BadLength));
+    row("not a hex digit", ":060A9000004G0000008C8E", int(Damage::BadHexDigit));
+    row("space inside", ":060A9000 460000008C8E", int(Damage::BadHexDigit));
+    row("only the mark", ":", int(Damage::BadLength));
+    row("too short for a frame", ":0000000", int(Damage::BadLength));
+    row("longer than 255 data bytes", ":" + QByteArray(522, '0'), int(Damage::TooLong));
 }
 
 void TestHexCheck::record()
 {
     QFETCH(QByteArray, record);
-    QFETCH(bool, valid);
-    QCOMPARE(HexCheck::isValidRecord(record), valid);
+    QFETCH(int, damage);
+    const std::optional<Damage> found = HexCheck::recordDamage(record);
+    QCOMPARE(found ? int(*found) : -1, damage);
 }
 
 void TestHexCheck::text_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<qint64>("records");
-    QTest::addColumn<qint64>("damaged");
-    QTest::addColumn<qint64>("firstLine");
+    QTest::addColumn<QList<Finding>>("findings");
     QTest::addColumn<bool>("hasEnd");
+    const QList<Finding> none;
 
-    QTest::newRow("clean") << lines({kGoodA, kGoodB, kEnd}) << qint64(3) << qint64(0) << qint64(0)
-                           << true;
+    // Sound files as tools and drives leave them.
+    QTest::newRow("CR LF") << lines({kGoodA, kGoodB, kEnd}) << qint64(3) << none << true;
     QTest::newRow("LF only, no final line end")
-        << QByteArray(kGoodA + "\n" + kEnd) << qint64(2) << qint64(0) << qint64(0) << true;
+        << QByteArray(kGoodA + "\n" + kEnd) << qint64(2) << none << true;
+    QTest::newRow("end record followed at once by code 26")
+        << QByteArray(kGoodA + "\r\n" + kEnd + "\x1a") << qint64(2) << none << true;
+    QTest::newRow("anything after the first code 26")
+        << QByteArray(lines({kGoodA, kEnd}) + "\x1a:0G\r\n" + kBadSum + "\x1a\n") << qint64(2)
+        << none << true;
+    QTest::newRow("CR only") << QByteArray(kGoodA + "\r" + kGoodB + "\r" + kEnd + "\r") << qint64(3)
+                             << none << true;
+    QTest::newRow("blanks and tabs after records")
+        << QByteArray(kGoodA + " \t\r\n" + kGoodB + "\t\n" + kEnd + "   ") << qint64(3) << none
+        << true;
     QTest::newRow("text lines are not records")
-        << lines({"; drive parameters", "", kGoodA, "JXF 1.0", kEnd}) << qint64(2) << qint64(0)
-        << qint64(0) << true;
-    QTest::newRow("bad checksum on line 2") << lines({kGoodA, ":060A900000460000008C8F", kEnd})
-                                            << qint64(3) << qint64(1) << qint64(2) << true;
-    QTest::newRow("two damaged, first on line 3")
-        << lines({"header", kGoodA, ":0G", kGoodB, ":050A900000460000008C8F", kEnd}) << qint64(5)
-        << qint64(2) << qint64(3) << true;
-    QTest::newRow("no end record")
-        << lines({kGoodA, kGoodB}) << qint64(2) << qint64(0) << qint64(0) << false;
-    QTest::newRow("end record damaged")
-        << lines({kGoodA, ":00000001FE"}) << qint64(2) << qint64(1) << qint64(2) << false;
+        << lines({"; drive parameters", "", kGoodA, "JXF 1.0", kEnd}) << qint64(2) << none << true;
+
+    // Damage, with the line it is on.
+    QTest::newRow("bad checksum on line 2") << lines({kGoodA, kBadSum, kEnd}) << qint64(3)
+                                            << QList<Finding>{{2, Damage::BadChecksum}} << true;
+    QTest::newRow("each kind, CR only")
+        << QByteArray("header\r" + kGoodA + "\r:0G\r:070A900000460000008C8D\r:" +
+                      QByteArray(600, '0') + "\r" + kBadSum + "\r" + kEnd)
+        << qint64(6)
+        << QList<Finding>{{3, Damage::BadHexDigit},
+                          {4, Damage::BadLength},
+                          {5, Damage::TooLong},
+                          {6, Damage::BadChecksum}}
+        << true;
+    QTest::newRow("a blank inside a record") << lines({kGoodA + " 00", kEnd}) << qint64(2)
+                                             << QList<Finding>{{1, Damage::BadHexDigit}} << true;
+    QTest::newRow("no end record") << lines({kGoodA, kGoodB}) << qint64(2) << none << false;
+    QTest::newRow("end record only after code 26")
+        << QByteArray(lines({kGoodA}) + "\x1a" + lines({kEnd})) << qint64(1) << none << false;
+    QTest::newRow("end record damaged") << lines({kGoodA, ":00000001FE"}) << qint64(2)
+                                        << QList<Finding>{{2, Damage::BadChecksum}} << false;
     QTest::newRow("end record inside another line is not the end")
-        << lines({kGoodA, "x:00000001FF"}) << qint64(1) << qint64(0) << qint64(0) << false;
-    QTest::newRow("overlong record") << lines({QByteArray(":") + QByteArray(2000, '0'), kEnd})
-                                     << qint64(2) << qint64(1) << qint64(1) << true;
+        << lines({kGoodA, "x:00000001FF"}) << qint64(1) << none << false;
     QTest::newRow("overlong text line is no record")
-        << lines({QByteArray(5000, 'x'), kEnd}) << qint64(1) << qint64(0) << qint64(0) << true;
-    QTest::newRow("empty") << QByteArray() << qint64(0) << qint64(0) << qint64(0) << false;
+        << lines({QByteArray(5000, 'x'), kEnd}) << qint64(1) << none << true;
+    QTest::newRow("empty") << QByteArray() << qint64(0) << none << false;
 }
 
 void TestHexCheck::text()
 {
     QFETCH(QByteArray, text);
+    QFETCH(QList<Finding>, findings);
     const HexCheck::Result result = HexCheck::checkText(text);
     QTEST(result.records, "records");
-    QTEST(result.damaged, "damaged");
-    QTEST(result.firstDamagedLine, "firstLine");
+    QCOMPARE(result.findings, findings);
+    QCOMPARE(result.damaged, qint64(findings.size()));
+    QCOMPARE(result.firstDamagedLine(), findings.isEmpty() ? 0 : findings.front().line);
     QTEST(result.hasEndRecord, "hasEnd");
 }
 
-// A file is read in chunks, so a record cut between two of them must count once.
+void TestHexCheck::findingsAreCapped()
+{
+    QList<QByteArray> records(HexCheck::kMaxFindings + 50, kBadSum);
+    records.append(kEnd);
+    const HexCheck::Result result = HexCheck::checkText(lines(records));
+    QCOMPARE(result.damaged, qint64(HexCheck::kMaxFindings + 50));
+    QCOMPARE(result.findings.size(), HexCheck::kMaxFindings);
+    QCOMPARE(result.findings.back().line, qint64(HexCheck::kMaxFindings));
+    QVERIFY(result.hasEndRecord);
+}
+
+// A file is read in chunks, so a record, a CR LF or trailing blanks cut
+// between two of them must count once.
 void TestHexCheck::piecesGiveTheSameResult()
 {
-    const QByteArray text = lines({"header", kGoodA, ":060A900000460000008C8F", kGoodB, kEnd});
+    const QByteArray text = "header\r\n" + kGoodA + " \t\r\n" + kBadSum + "\r" + kGoodB + "\n\r\n" +
+                            kEnd + "\x1a" + kBadSum;
     const HexCheck::Result whole = HexCheck::checkText(text);
+    QCOMPARE(whole.findings, (QList<Finding>{{3, Damage::BadChecksum}}));
+    QVERIFY(whole.hasEndRecord);
     for (qsizetype size : {1, 2, 7, 13}) {
         HexCheck::Checker checker;
         for (qsizetype at = 0; at < text.size(); at += size)
             checker.feed(text.mid(at, size));
         const HexCheck::Result pieces = checker.finish();
         QCOMPARE(pieces.records, whole.records);
-        QCOMPARE(pieces.damaged, whole.damaged);
-        QCOMPARE(pieces.firstDamagedLine, whole.firstDamagedLine);
+        QCOMPARE(pieces.findings, whole.findings);
         QCOMPARE(pieces.hasEndRecord, whole.hasEndRecord);
     }
-    QCOMPARE(whole.firstDamagedLine, qint64(3));
 }
 
 void TestHexCheck::samplesAreClean()
 {
     const HexCheck::Result params = HexCheck::checkFile(sample("params.jxf"));
-    QVERIFY(params.readable);
     QVERIFY(params.records > 100);
-    QCOMPARE(params.damaged, qint64(0));
     QVERIFY(params.isClean());
     // The drive's dump is text, not records: nothing to call damaged, and no end.
     const HexCheck::Result dump = HexCheck::checkFile(sample("drive-dump.mmi"));
@@ -152,63 +195,60 @@ void TestHexCheck::samplesAreClean()
     QVERIFY(!dump.hasEndRecord);
 }
 
-void TestHexCheck::receivedFileEndsAtTheLastEndOfData()
+void TestHexCheck::fileEndsAtTheFirstEndOfData()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     QFile in(sample("params.jxf"));
     QVERIFY(in.open(QIODevice::ReadOnly));
     const QByteArray params = in.readAll();
+    const QString file = dir.filePath("received.jxf");
 
-    const QString received = dir.filePath("received.jxf");
-    QVERIFY(writeFile(received, params + char(26) + "\r\n:line noise after the end\r\n"));
-    QVERIFY(HexCheck::checkReceivedFile(received).isClean());
-    // Checked whole, the same bytes hold one damaged record.
-    QCOMPARE(HexCheck::checkFile(received).damaged, qint64(1));
-    QVERIFY(writeFile(received, params + ":0" + char(26)));
-    QCOMPARE(HexCheck::checkReceivedFile(received).damaged, qint64(1));
-
-    // Cut short by a hang-up: no end record, the last record half there.
-    QVERIFY(writeFile(received, params.left(params.size() / 2)));
-    const HexCheck::Result cut = HexCheck::checkReceivedFile(received);
+    QVERIFY(writeFile(file, params + char(26) + "\r\n:line noise after the end\r\n" + char(26)));
+    QVERIFY(HexCheck::checkFile(file).isClean());
+    // The drive's end of data in the middle: the rest, end record and all, is not its data.
+    QVERIFY(
+        writeFile(file, params.left(params.size() / 2) + char(26) + params.mid(params.size() / 2)));
+    const HexCheck::Result cut = HexCheck::checkFile(file);
     QVERIFY(!cut.hasEndRecord);
-    QCOMPARE(cut.damaged, qint64(1));
-    QVERIFY(!HexCheck::receivedWarning(cut).isEmpty());
+    QCOMPARE(cut.damaged, qint64(1)); // the record the end of data cut in two
 }
 
 void TestHexCheck::onlyPlainFilesAreRead()
 {
     QTemporaryDir dir;
     QVERIFY(!HexCheck::checkFile(dir.filePath("none.jxf")).readable);
-    QVERIFY(!HexCheck::checkReceivedFile(dir.filePath("none.jxf")).recordsIntact());
     // A pipe with no writer would hold the check for ever; a device never ends.
     const QString fifo = dir.filePath("pipe");
     QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     QVERIFY(!HexCheck::checkFile(fifo).readable);
-    QVERIFY(!HexCheck::checkReceivedFile(fifo).readable);
     QVERIFY(!HexCheck::checkFile("/dev/zero").readable);
 }
 
-void TestHexCheck::messagesNameCountAndLine()
+void TestHexCheck::messagesSayWhatIsWrong()
 {
     HexCheck::Result result;
     result.records = 40;
     result.damaged = 3;
-    result.firstDamagedLine = 17;
+    result.findings = {{17, Damage::BadChecksum}, {18, Damage::BadLength}, {30, Damage::TooLong}};
     result.hasEndRecord = true;
     const QString question = HexCheck::sendQuestion(result);
     QVERIFY(question.contains("3 damaged"));
     QVERIFY(question.contains("line 17"));
+    QVERIFY(!question.contains(":00000001FF"));
     QVERIFY(question.endsWith("\rSend it anyway?"));
     const QString warning = HexCheck::receivedWarning(result);
     QVERIFY(warning.contains("3 damaged"));
-    QVERIFY(!warning.contains(":00000001FF"));
+    QVERIFY(!warning.contains("complete"));
 
     result.damaged = 0;
-    result.firstDamagedLine = 0;
+    result.findings.clear();
     QVERIFY(HexCheck::receivedWarning(result).isEmpty());
     result.hasEndRecord = false;
-    QVERIFY(HexCheck::receivedWarning(result).contains(":00000001FF"));
+    QVERIFY(HexCheck::sendQuestion(result).contains(":00000001FF"));
+    const QString partial = HexCheck::receivedWarning(result);
+    QVERIFY(partial.contains("not a complete parameter file"));
+    QVERIFY(partial.contains("\"JXF XFER (Drive TX)\"?"));
 }
 
 QTEST_GUILESS_MAIN(TestHexCheck)

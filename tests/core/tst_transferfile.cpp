@@ -59,6 +59,8 @@ private Q_SLOTS:
     void init();
     void openToSend_data();
     void openToSend();
+    void recordsCheckedAreThoseSent_data();
+    void recordsCheckedAreThoseSent();
     void missingFileToSendIsRefused_data();
     void missingFileToSendIsRefused();
     void fileTooLargeIsRefusedUnread();
@@ -125,6 +127,34 @@ void TestTransferFile::openToSend()
         char c = 0;
         QCOMPARE(m_file.readChar(c), TransferFile::ReadStatus::End);
     }
+}
+
+void TestTransferFile::recordsCheckedAreThoseSent_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("clean");
+    QTest::addColumn<qint64>("firstDamagedLine");
+    const QByteArray record = ":0400000001020304F2\r\n";
+    QTest::newRow("sound up to code 26, noise after it") << record + ":00000001FF\x1a:0G\r\n"
+                                                         << true << qint64(0);
+    QTest::newRow("damaged record on line 2") << record + ":0400000001020304F3\r\n:00000001FF\r\n"
+                                              << false << qint64(2);
+    QTest::newRow("end record only after code 26") << record + "\x1a:00000001FF\r\n"
+                                                   << false << qint64(0);
+}
+
+void TestTransferFile::recordsCheckedAreThoseSent()
+{
+    QFETCH(QByteArray, content);
+    m_state.sFileName = path(QStringLiteral("send.jxf"));
+    QVERIFY(writeFile(m_state.sFileName, content));
+    HexCheck::Result records;
+    records.readable = false;
+    QCOMPARE(openTransferFile(m_state, m_file, &records), OpenFileResult::Ok);
+    QTEST(records.isClean(), "clean");
+    QTEST(records.firstDamagedLine(), "firstDamagedLine");
+    // Read once for both checks, and still sent from the first character.
+    QCOMPARE(readAllChars(m_file), content);
 }
 
 void TestTransferFile::missingFileToSendIsRefused_data()

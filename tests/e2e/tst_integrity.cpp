@@ -64,6 +64,7 @@ private Q_SLOTS:
         const MsgBox::Request &question = m_messages->shown.first();
         QCOMPARE(question.buttons, MsgBox::Buttons::YesNo);
         QVERIFY(question.defaultIsNo);
+        QCOMPARE(question.icon, MsgBox::Icon::Warning);
         QFETCH(QString, where);
         QVERIFY2(question.text.contains(where), qPrintable(question.text));
         QVERIFY(question.text.endsWith(QStringLiteral("Send it anyway?")));
@@ -97,13 +98,31 @@ private Q_SLOTS:
         QCOMPARE(m_messages->shown.size(), 1);
     }
 
-    void cleanSampleIsSentWithoutAQuestion()
+    // Sound files as tools leave them: only what is sent, up to the first
+    // code 26, is checked.
+    void soundFilesAreSentWithoutAQuestion_data()
     {
-        QVERIFY(writeFile(path("params.jxf"), sampleParams()));
+        QTest::addColumn<QByteArray>("file");
+        QTest::newRow("the sample") << sampleParams();
+        QTest::newRow("end record followed at once by code 26")
+            << sampleParams().chopped(2) + '\x1a';
+        QTest::newRow("anything after code 26") << sampleParams() + "\x1a:0G garbage\r\n\x1a";
+        QTest::newRow("CR line ends") << sampleParams().replace("\r\n", "\r");
+        QTest::newRow("blanks and tabs after records") << sampleParams().replace("\r\n", " \t\r\n");
+    }
+    void soundFilesAreSentWithoutAQuestion()
+    {
+        QFETCH(QByteArray, file);
+        QVERIFY(writeFile(path("params.jxf"), file));
         QVERIFY(startSim({"--receive", path("drive.jxf")}));
         next(2, path("params.jxf"));
         QVERIFY(frmMain2().isVisible());
-        QVERIFY(m_messages->shown.isEmpty());
+        QVERIFY2(m_messages->shown.isEmpty(), qPrintable(m_messages->texts().join('|')));
+        button(frmMain2(), "Next")->click(); // runs the whole transfer
+        QCOMPARE(status(), kComplete);
+        QVERIFY(m_sim->waitFor("CLOSED", 5000));
+        const qsizetype end = file.indexOf('\x1a');
+        QCOMPARE(readFile(path("drive.jxf")), end < 0 ? file : file.left(end));
     }
 
     void receivedFileChecked_data()
@@ -113,8 +132,9 @@ private Q_SLOTS:
         QTest::newRow("clean sample") << sampleParams() << QStringList();
         QTest::newRow("checksum") << withLine(4, ":100030008C7C0106000008A000000A650107000093")
                                   << QStringList{"1 damaged record(s); the first is on line 4."};
-        QTest::newRow("no end record") << sampleParams().replace(":00000001FF\r\n", "")
-                                       << QStringList{"no end record (:00000001FF)"};
+        QTest::newRow("no end record")
+            << sampleParams().replace(":00000001FF\r\n", "")
+            << QStringList{"not a complete parameter file", "\"JXF XFER (Drive TX)\""};
         QTest::newRow("cut short")
             << sampleParams().left(1000) << QStringList{"1 damaged record(s)", "no end record"};
     }

@@ -82,7 +82,11 @@ private Q_SLOTS:
     {
         QVERIFY(writeFile(path("params.jxf"), "ab\r\n\x1a:00000001FF\r\n"));
         QVERIFY(startSim({"--receive", path("drive.jxf")}));
+        // What would be sent has no end record: a question, not a failure.
+        m_messages->answers.push_back(MsgBox::Result::Yes);
         next(2, path("params.jxf"));
+        QCOMPARE(m_messages->shown.size(), 1);
+        QCOMPARE(m_messages->shown.first().icon, MsgBox::Icon::Warning);
         button(frmMain2(), "Next")->click();
         QCOMPARE(status(), QStringLiteral("File Transfer complete."));
         QCOMPARE(transferState().lByteCount, 4);

@@ -1,6 +1,7 @@
 // Feeds arbitrary file contents, cut into chunks of a size the input chooses,
 // to the checks a file to send passes: the size and the end-record search must
-// agree with a plain search over the whole contents.
+// agree with a plain search over the whole contents, and the record check with
+// the same check of the whole contents at once.
 #include "transfer/transferfile.h"
 
 #include <algorithm>
@@ -56,5 +57,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         fail("feed() and the size limit disagree");
     if (want != OpenFileResult::TooLarge && scan.size() != qint64(contents.size()))
         fail("the size differs from the contents' length");
+    if (want != OpenFileResult::TooLarge) {
+        const HexCheck::Result pieces = scan.records();
+        const HexCheck::Result whole =
+            HexCheck::checkText(QByteArrayView(contents.data(), qsizetype(contents.size())));
+        if (pieces.records != whole.records || pieces.damaged != whole.damaged ||
+            pieces.findings != whole.findings || pieces.hasEndRecord != whole.hasEndRecord)
+            fail("the record check depends on where the chunks end");
+    }
     return 0;
 }
