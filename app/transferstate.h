@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QtGlobal>
 
@@ -15,6 +16,8 @@ struct TransferState
     qint32 lByteCount = 0;
     bool bAbortTransfer = false;
     bool bTransferActive = false;
+    // When the current or last run started, for its report.
+    QDateTime dtTransferStarted;
 };
 
 namespace TransferType {

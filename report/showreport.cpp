@@ -30,7 +30,10 @@ QString unreadableText(const QString &fileName, const ReportFile::ReadResult &re
 
 void ShowReport()
 {
-    ShowReportAt(QDateTime::currentDateTime());
+    // The report is a record of the run: it says when that started, however
+    // much later it is viewed.
+    const QDateTime started = transferState().dtTransferStarted;
+    ShowReportAt(started.isValid() ? started : QDateTime::currentDateTime());
 }
 
 void ShowReportAt(const QDateTime &now)

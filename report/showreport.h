@@ -2,8 +2,8 @@
 
 #include <QDateTime>
 
-// View Report at a given moment; ShowReport() (app/modmain.h) is this at the
-// current date and time.
+// View Report with the given time of the transfer; ShowReport() (app/modmain.h)
+// is this at the time the last run started.
 void ShowReportAt(const QDateTime &now);
 
 // Ends the print document once the program has finished, so that it goes to

@@ -104,6 +104,7 @@ void TransferLoop::startRun()
     m_state.lByteCount = 0;
     m_state.bAbortTransfer = false;
     m_state.bTransferActive = true;
+    m_state.dtTransferStarted = m_clock.wallClock();
     m_view.setLabel(ViewLabel::Status, TransferText::kInProgress);
     m_view.setBackEnabled(false);
     m_view.setFinishCaption(TransferText::kCancelCaption);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
 // What the transfer loop needs of the progress page, so that the loop runs
@@ -33,6 +34,8 @@ public:
 
     // Seconds on a monotonic clock: a pause that spans midnight still ends.
     virtual double seconds() = 0;
+    // The date and time of day, for the record of when a run started.
+    virtual QDateTime wallClock() { return QDateTime::currentDateTime(); }
     // Handles every window event that is waiting, then returns. The program's
     // clock skips a pump that comes within a few milliseconds of the last one,
     // which no user can tell apart and which keeps the send loop fast.

@@ -10,11 +10,13 @@ class FakeClock : public TransferClock
 {
 public:
     double now = 0.0;
+    QDateTime wall = QDateTime(QDate(2026, 12, 7), QTime(13, 2, 3));
     int pumps = 0;
     // Runs inside every pump, with the pump's number (from 1).
     std::function<void(int pump)> onPump;
 
     double seconds() override { return now; }
+    QDateTime wallClock() override { return wall; }
     void pumpEvents() override
     {
         ++pumps;

@@ -1,5 +1,6 @@
 // View Report and the report window through their real controls: what is
 // shown, laid out and saved.
+#include "app/modmain.h"
 #include "app/transferstate.h"
 #include "common/uitest.h"
 #include "report/frmreport.h"
@@ -123,6 +124,18 @@ private Q_SLOTS:
         QVERIFY(window.txtReport()->reportText().toLatin1().endsWith(kRule + "\r\nP1\r\n\r\n" +
                                                                      kRule + "\r\n"));
         QVERIFY(m_messages->shown.isEmpty());
+    }
+
+    // View Report a while after the run still names the run's own time.
+    void reportTellsWhenTheRunStarted()
+    {
+        viewReport(TransferType::kMmiDump, "P1\r\n");
+        transferState().dtTransferStarted = kNow.addSecs(-3600);
+        ShowReport();
+        const QByteArray started =
+            "Transfer initiated on " + ReportText::dateText(kNow.date()).toLatin1() + " at " +
+            ReportText::timeText(kNow.addSecs(-3600).time()).toLatin1() + "\r\n";
+        QVERIFY(frmReport().txtReport()->reportText().toLatin1().startsWith(started));
     }
 
     void unreadableFileLeavesTheWindowAsItWas_data()
