@@ -64,10 +64,12 @@ void RunTransfer()
     TransferLoop loop(transferState(), page3.SComms(), transferFile(), page3, clock);
     loop.run();
     // The file stays as it arrived; only a message says what is wrong with it.
-    if (loop.outcome() == TransferOutcome::Completed &&
+    // A time-out leaves what arrived, which may be a part of a parameter file.
+    const TransferOutcome outcome = loop.outcome();
+    if ((outcome == TransferOutcome::Completed || outcome == TransferOutcome::TimedOut) &&
         transferState().iTransferType == TransferType::kJxfFromDrive) {
         const QString warning =
-            HexCheck::receivedWarning(HexCheck::checkReceivedFile(transferState().sFileName));
+            HexCheck::receivedWarning(HexCheck::checkFile(transferState().sFileName));
         if (!warning.isEmpty())
             MsgBox::show(warning);
     }

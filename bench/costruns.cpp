@@ -44,9 +44,10 @@ public:
     qint64 queuedOutput() override { return m_port.queuedOutput(); }
     qint64 outBufferSize() const override { return m_port.outBufferSize(); }
     void waitForOutput(int msecs) override { m_port.waitForOutput(msecs); }
-    bool drain() override { return m_port.drain(); }
+    DrainStatus drain(int msecs) override { return m_port.drain(msecs); }
     bool failed() const override { return m_port.failed(); }
     void close() override { m_port.close(); }
+    qint64 discarded() const override { return m_port.discarded(); }
 
 private:
     CommPort &m_port;

@@ -3,7 +3,10 @@
 #include "transfer/portnames.h"
 
 #ifdef Q_OS_UNIX
+#include "transfer/outputdrain.h"
+
 #include <cerrno>
+#include <chrono>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -95,10 +98,13 @@ bool CommPort::setPortOpen(bool open)
     // Whatever is still queued would hold the close for as long as the line
     // takes to send it, or for ever under XOFF. Nothing is flushed after a
     // drain: on a pseudo-terminal that would throw away characters already
-    // on their way to the other end.
-    if (queuedOutput() > 0)
+    // on their way to the other end. Discarding also ends a drain that
+    // waits in the background.
+    m_discarded = unsentOutput();
+    if (m_discarded > 0)
         m_port.clear(QSerialPort::Output);
     m_pending.clear();
+    m_drain = {};
     m_port.close();
     return true;
 }
@@ -113,6 +119,8 @@ bool CommPort::open()
     if (m_device.isEmpty())
         return false;
     m_failed = false;
+    m_discarded = 0;
+    m_drain = {};
     m_pending.clear();
     m_lastWrite.invalidate();
     m_deviceQueued = 0;
@@ -293,19 +301,27 @@ void CommPort::waitForOutput(int msecs)
         writePending();
 }
 
-bool CommPort::drain()
+qint64 CommPort::unsentOutput()
+{
+    readDeviceQueue();
+    return m_port.bytesToWrite() + m_pending.size() + m_deviceQueued;
+}
+
+LinePort::DrainStatus CommPort::drain(int msecs)
 {
     if (!m_port.isOpen() || m_failed || !m_pending.isEmpty())
-        return false;
-    int result = 0;
-    do {
-        result = ::tcdrain(m_port.handle());
-    } while (result != 0 && errno == EINTR);
-    if (result != 0) {
+        return DrainStatus::Failed;
+    if (!m_drain.valid())
+        m_drain = startOutputDrain(m_port.handle());
+    if (m_drain.wait_for(std::chrono::milliseconds(msecs)) != std::future_status::ready)
+        return DrainStatus::Pending;
+    const bool drained = m_drain.get();
+    m_drain = {};
+    if (!drained) {
         markFailed();
-        return false;
+        return DrainStatus::Failed;
     }
-    return true;
+    return DrainStatus::Done;
 }
 
 qint64 CommPort::inBufferCount()
@@ -368,9 +384,18 @@ void CommPort::waitForOutput(int msecs)
         m_port.waitForBytesWritten(msecs);
 }
 
-bool CommPort::drain()
+qint64 CommPort::unsentOutput()
 {
-    return m_port.isOpen() && !m_failed && m_port.bytesToWrite() == 0;
+    return m_port.bytesToWrite() + m_pending.size();
+}
+
+LinePort::DrainStatus CommPort::drain(int msecs)
+{
+    if (!m_port.isOpen() || m_failed)
+        return DrainStatus::Failed;
+    if (m_port.bytesToWrite() > 0)
+        m_port.waitForBytesWritten(msecs);
+    return m_port.bytesToWrite() == 0 ? DrainStatus::Done : DrainStatus::Pending;
 }
 
 qint64 CommPort::inBufferCount()

@@ -7,6 +7,8 @@
 #include <QSerialPort>
 #include <QString>
 
+#include <future>
+
 // The program's one serial port (SComms). Its properties are set while it is
 // closed and take effect when it opens; every setter reports failure as false.
 // The port is polled: nothing here needs an event loop, yet one running
@@ -30,7 +32,8 @@ public:
     bool setOutBufferSize(qint16 size);
     bool setHandshaking(qint32 handshaking);
     // Opening applies every property; closing discards queued output first,
-    // so that it never waits for the line. Closing a closed port is harmless.
+    // so that it never waits for the line, and counts what it discarded.
+    // Closing a closed port is harmless.
     bool setPortOpen(bool open);
     bool portOpen() const;
 
@@ -43,9 +46,10 @@ public:
     qint64 queuedOutput() override;
     qint64 outBufferSize() const override { return m_outBufferSize; }
     void waitForOutput(int msecs) override;
-    bool drain() override;
+    DrainStatus drain(int msecs) override;
     bool failed() const override { return m_failed; }
     void close() override { setPortOpen(false); }
+    qint64 discarded() const override { return m_discarded; }
 
     // The operating system's handle of the open port, -1 when closed.
     qintptr handle() const;
@@ -54,6 +58,8 @@ private:
     bool open();
     bool applyHandshaking();
     bool writePending();
+    // Characters accepted and not yet on the line, with the device asked afresh.
+    qint64 unsentOutput();
     // True when output() may keep characters for the next write.
     bool holdForBatch() const;
     // Reads how many characters the device holds; false on an error.
@@ -79,4 +85,8 @@ private:
     QElapsedTimer m_lastWrite;
     qint64 m_deviceQueued = 0;
     bool m_failed = false;
+    qint64 m_discarded = 0;
+    // The drain running in the background: it may never end, so it is
+    // waited for in slices and left behind by a close.
+    std::shared_future<bool> m_drain;
 };

@@ -25,9 +25,13 @@ public:
     virtual qint64 outBufferSize() const = 0;
     // Lets queued characters move on towards the line, waiting at most msecs.
     virtual void waitForOutput(int msecs) = 0;
-    // Waits for the last character to leave the device. Only called with an
-    // empty queue, so it takes a character time or two, not the whole queue.
-    virtual bool drain() = 0;
+    enum class DrainStatus { Done, Pending, Failed };
+    // Waits up to msecs for the last character to leave the device. Only
+    // called with an empty queue. Pending: not yet; the wait goes on and the
+    // next call takes it up. It lasts as long as the drive holds XOFF, or for
+    // ever on a device that never empties; a close, which discards what the
+    // device holds, ends it.
+    virtual DrainStatus drain(int msecs) = 0;
 
     // True once the port has been lost: device gone, line hung up, an I/O
     // error. A closed port is not a failed one.
@@ -35,4 +39,7 @@ public:
     // Closes the port, discarding whatever is still queued; never fails and
     // may be repeated.
     virtual void close() = 0;
+    // The characters the last close discarded, which never reached the line:
+    // 0 from an open until the next close; closing a closed port keeps it.
+    virtual qint64 discarded() const = 0;
 };

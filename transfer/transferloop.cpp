@@ -140,11 +140,14 @@ void TransferLoop::sendLoop()
         displayUpdate(transferPercent(m_state.lByteCount, m_state.lFileSize));
         m_clock.pumpEvents();
     }
-    // A cancel in the pump of the last pass ends like a cancel while
-    // receiving; otherwise the data must have left the PC before "complete".
-    if (!m_state.bAbortTransfer && !drainQueue())
+    // A cancel in the pump of the last pass is a cancel like any other;
+    // otherwise the data must have left the PC before "complete".
+    if (m_state.bAbortTransfer) {
+        cancelSending();
         return;
-    endRun();
+    }
+    if (drainQueue())
+        endRun();
 }
 
 bool TransferLoop::readNextChar(char &c)
@@ -184,8 +187,8 @@ bool TransferLoop::sendChar(char c)
 bool TransferLoop::drainQueue()
 {
     Wait wait = waitForQueueBelow(1);
-    if (wait == Wait::Ready && !m_port.drain())
-        wait = Wait::Failed;
+    if (wait == Wait::Ready)
+        wait = waitForDrain();
     if (wait == Wait::Cancelled)
         cancelSending();
     else if (wait == Wait::Failed)
@@ -210,6 +213,26 @@ TransferLoop::Wait TransferLoop::waitForQueueBelow(qint64 limit)
     }
 }
 
+TransferLoop::Wait TransferLoop::waitForDrain()
+{
+    // The device may keep its last characters for as long as the drive holds
+    // XOFF: the window keeps working meanwhile, and a cancel, whose close
+    // discards them, ends the wait.
+    for (;;) {
+        if (m_state.bAbortTransfer)
+            return Wait::Cancelled;
+        switch (m_port.drain(kQueueWaitMsecs)) {
+        case LinePort::DrainStatus::Done:
+            return Wait::Ready;
+        case LinePort::DrainStatus::Failed:
+            return Wait::Failed;
+        case LinePort::DrainStatus::Pending:
+            break;
+        }
+        m_clock.pumpEvents();
+    }
+}
+
 void TransferLoop::receiveLoop()
 {
     while (!m_done && !m_state.bAbortTransfer) {
@@ -224,15 +247,7 @@ void TransferLoop::receiveLoop()
                 return;
             continue;
         }
-        if (received.contains(kEndOfData)) {
-            if (!m_file.write(received)) {
-                failRun(TransferFault::FileWriteFailed);
-                return;
-            }
-            m_done = true;
-            continue;
-        }
-        if (!countedBlock(received))
+        if (!receivedBlock(received))
             return;
     }
     endRun();
@@ -261,16 +276,20 @@ bool TransferLoop::emptyRead()
     return true;
 }
 
-bool TransferLoop::countedBlock(const QByteArray &received)
+bool TransferLoop::receivedBlock(const QByteArray &received)
 {
-    if (m_emptyReads > kEmptyReadsBeforeRetry)
+    // The block with the end of data is stored whole, as it arrived, and
+    // counted up to the end of data, so the count is what the drive sent.
+    const qsizetype endOfData = received.indexOf(kEndOfData);
+    m_done = endOfData >= 0;
+    if (!m_done && m_emptyReads > kEmptyReadsBeforeRetry)
         setStatus(TransferText::kInProgress);
     if (!m_file.write(received)) {
         failRun(TransferFault::FileWriteFailed);
         return false;
     }
     m_emptyReads = 0;
-    const qint64 count = qint64(m_state.lByteCount) + received.size();
+    const qint64 count = qint64(m_state.lByteCount) + (m_done ? endOfData : received.size());
     if (count > kMaxCount) {
         failRun(TransferFault::CountOverflow);
         return false;
@@ -280,20 +299,38 @@ bool TransferLoop::countedBlock(const QByteArray &received)
         m_state.lFileSize = static_cast<qint32>(std::min(count + kSizeMargin, kMaxCount));
     const qint16 percent = transferPercent(m_state.lByteCount, m_state.lFileSize);
     displayUpdate(std::min<qint16>(percent, 100));
-    m_clock.pumpEvents();
+    if (!m_done)
+        m_clock.pumpEvents();
     return true;
 }
 
 void TransferLoop::displayUpdate(qint16 percent)
 {
     m_view.setProgress(percent);
-    if (m_state.lByteCount <= m_shownCount)
-        return;
+    if (m_state.lByteCount > m_shownCount)
+        showCount(percent);
+}
+
+void TransferLoop::showCount(qint16 percent)
+{
     m_view.setLabel(ViewLabel::ByteCount, numberText(m_state.lByteCount));
     m_view.repaintLabel(ViewLabel::ByteCount);
     m_view.setLabel(ViewLabel::Percent, numberText(percent) + QLatin1Char('%'));
     m_view.repaintLabel(ViewLabel::Percent);
     m_shownCount = m_state.lByteCount;
+}
+
+// Characters that a close threw away never reached the drive: the count, and
+// the report that copies that many characters of the file, say what left the PC.
+void TransferLoop::uncountDiscarded()
+{
+    const qint64 discarded = m_port.discarded();
+    if (discarded <= 0)
+        return;
+    m_state.lByteCount = static_cast<qint32>(std::max<qint64>(0, m_state.lByteCount - discarded));
+    const qint16 percent = transferPercent(m_state.lByteCount, m_state.lFileSize);
+    m_view.setProgress(percent);
+    showCount(percent);
 }
 
 void TransferLoop::setStatus(const QString &text)
@@ -310,9 +347,14 @@ void TransferLoop::endRun()
         m_view.setLabel(ViewLabel::Percent, TransferText::kFullPercent);
         m_view.setLabel(ViewLabel::Status, TransferText::kComplete);
         m_outcome = TransferOutcome::Completed;
-    } else if (m_fault == TransferFault::None) {
-        m_outcome =
-            m_timedOut ? TransferOutcome::TimedOut : TransferOutcome::CancelledWhileReceiving;
+    } else if (m_fault != TransferFault::None) {
+        m_view.setLabel(ViewLabel::Status, TransferText::kStopped);
+    } else if (m_timedOut) {
+        m_view.setLabel(ViewLabel::Status, TransferText::kTimeout);
+        m_outcome = TransferOutcome::TimedOut;
+    } else {
+        m_view.setLabel(ViewLabel::Status, TransferText::kAborted);
+        m_outcome = TransferOutcome::CancelledWhileReceiving;
     }
     m_port.close();
     m_file.close();
@@ -323,12 +365,13 @@ void TransferLoop::cancelSending()
 {
     m_state.bAbortTransfer = false;
     m_state.bTransferActive = false;
-    m_view.setLabel(ViewLabel::Status, TransferText::kAborted);
-    showEndButtons();
     // The cancel closed both already; closing again costs nothing and leaves
     // no port open whatever set the flag.
     m_port.close();
     m_file.close();
+    uncountDiscarded();
+    m_view.setLabel(ViewLabel::Status, TransferText::kAborted);
+    showEndButtons();
     m_outcome = TransferOutcome::CancelledWhileSending;
 }
 
@@ -339,6 +382,8 @@ void TransferLoop::failRun(TransferFault fault)
     // Stop the line and keep what was stored before the user reads why.
     m_port.close();
     m_file.close();
+    if (TransferType::isSend(m_state.iTransferType))
+        uncountDiscarded();
     m_view.showMessage(transferFaultMessage(fault), true);
     m_state.bAbortTransfer = true;
     endRun();

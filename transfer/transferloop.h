@@ -15,6 +15,7 @@ inline const QString kRetrying = QStringLiteral("Nothing to recieve... Retrying"
 inline const QString kComplete = QStringLiteral("File Transfer complete.");
 inline const QString kAborted = QStringLiteral("File Transfer aborted by user.");
 inline const QString kTimeout = QStringLiteral("Timeout on Coms. No data to recieve");
+inline const QString kStopped = QStringLiteral("File Transfer stopped.");
 inline const QString kCancelCaption = QStringLiteral("Cancel");
 inline const QString kFinishCaption = QStringLiteral("Finish");
 inline const QString kFullPercent = QStringLiteral("100%");
@@ -30,13 +31,14 @@ enum class TransferFault {
     CountOverflow
 };
 
+// Every outcome but Completed says on page 3 how the run ended.
 enum class TransferOutcome {
     NotRun,
     Completed,
-    CancelledWhileSending,   // "File Transfer aborted by user."
-    CancelledWhileReceiving, // status left as it was; also a cancel as a send ends
-    TimedOut,
-    Failed,
+    CancelledWhileSending,   // "File Transfer aborted by user."; bAbortTransfer cleared
+    CancelledWhileReceiving, // the same status; bAbortTransfer stays set
+    TimedOut,                // "Timeout on Coms. No data to recieve"
+    Failed,                  // "File Transfer stopped.", after the fault's message
 };
 
 // The message shown when a run stops on a fault (critical icon).
@@ -72,10 +74,13 @@ private:
     bool sendChar(char c);
     bool drainQueue();
     Wait waitForQueueBelow(qint64 limit);
+    Wait waitForDrain();
     void receiveLoop();
     bool emptyRead();
-    bool countedBlock(const QByteArray &received);
+    bool receivedBlock(const QByteArray &received);
     void displayUpdate(qint16 percent);
+    void showCount(qint16 percent);
+    void uncountDiscarded();
     void setStatus(const QString &text);
     void endRun();
     void cancelSending();

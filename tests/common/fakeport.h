@@ -22,7 +22,7 @@ public:
     QList<double> readTimes;
 
     // Sending.
-    QByteArray sent; // what has reached the drive
+    QByteArray sent; // what has left the queue; past a close, what reached the drive
     QByteArray queue;
     qint64 limit = 512;
     qint64 maxQueued = 0;
@@ -34,6 +34,11 @@ public:
     int outputs = 0;
     int drains = 0;
     bool drainedWithQueue = false;
+    // The last characters that left the queue stay in the device, and the
+    // drain waits, until a close discards them (a drive that never sends XON).
+    qint64 heldInDevice = 0;
+    qint64 discardedByClose = 0;
+    static constexpr int kMaxPendingDrains = 10000;
 
     bool isOpen = true;
     bool hasFailed = false;
@@ -96,24 +101,37 @@ public:
         sent += queue.left(moved);
         queue.remove(0, moved);
     }
-    bool drain() override
+    DrainStatus drain(int msecs) override
     {
         if (!usable())
-            return false;
+            return DrainStatus::Failed;
         ++drains;
         drainedWithQueue = drainedWithQueue || !queue.isEmpty();
         note(QStringLiteral("drain"));
-        return !hasFailed;
+        if (hasFailed)
+            return DrainStatus::Failed;
+        if (heldInDevice == 0)
+            return DrainStatus::Done;
+        // A loop that never gives way while it waits fails here instead of hanging.
+        if (drains > kMaxPendingDrains)
+            return DrainStatus::Failed;
+        pass(msecs);
+        return DrainStatus::Pending;
     }
     bool failed() const override { return hasFailed; }
     void close() override
     {
         ++closes;
-        if (isOpen)
+        if (isOpen) {
             note(QStringLiteral("port closed"));
+            const qint64 fromDevice = std::min<qint64>(heldInDevice, sent.size());
+            discardedByClose = queue.size() + fromDevice;
+            sent.chop(fromDevice);
+        }
         isOpen = false;
         queue.clear();
     }
+    qint64 discarded() const override { return discardedByClose; }
 
 private:
     bool usable()

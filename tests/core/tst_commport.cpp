@@ -351,7 +351,7 @@ void TestCommPort::onlyXonResumesOutput()
     while (port.queuedOutput() > 0 && waited.elapsed() < kPatience)
         port.waitForOutput(10);
     QCOMPARE(port.queuedOutput(), 0);
-    QVERIFY(port.drain());
+    QCOMPARE(port.drain(kPatience), LinePort::DrainStatus::Done);
     QCOMPARE(pty.receive(5), QByteArray("hello"));
     QVERIFY(!port.failed());
 }
@@ -368,6 +368,12 @@ void TestCommPort::closeDiscardsQueuedOutput()
     closeCommPort(port);
     QCOMPARE(port.queuedOutput(), 0);
     QVERIFY(!pty.readable(200));
+    // What was thrown away is known, so that it is not counted as sent.
+    QCOMPARE(port.discarded(), 100);
+    closeCommPort(port);
+    QCOMPARE(port.discarded(), 100);
+    QVERIFY(port.setPortOpen(true));
+    QCOMPARE(port.discarded(), 0);
 }
 
 void TestCommPort::hangUpIsAFailure()

@@ -85,7 +85,7 @@ private Q_SLOTS:
         } else {
             QCOMPARE(m_messages->texts(), QStringList{kTimeout});
             QCOMPARE(m_messages->shown.first().icon, MsgBox::Icon::None);
-            QCOMPARE(status(), kRetrying);
+            QCOMPARE(status(), kTimeout);
             // What arrived is kept, marked as ended, and counted.
             QCOMPARE(received, dump.left(kBefore) + '\x1a');
             QCOMPARE(transferState().lByteCount, kBefore);

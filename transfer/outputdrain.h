@@ -1,0 +1,12 @@
+#pragma once
+
+#include <future>
+
+// Waits for the last character written to a serial device to leave it
+// (tcdrain), which takes as long as the drive holds XOFF, or for ever on a
+// device that never empties. The wait runs on a thread of its own, on a
+// descriptor of its own that stays valid whenever the port closes, so the
+// caller waits in slices and may walk away. Discarding the device's output
+// ends it; a device that keeps characters through a discard keeps the thread
+// until it lets go. The result is false when the device reported an error.
+std::shared_future<bool> startOutputDrain(int handle);
