@@ -3,10 +3,7 @@
 #include "transfer/portnames.h"
 
 #ifdef Q_OS_UNIX
-#include "transfer/outputdrain.h"
-
 #include <cerrno>
-#include <chrono>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -14,6 +11,8 @@
 #endif
 
 namespace {
+
+constexpr int kDrainReleaseMsecs = 100;
 
 // Qt reports a read that found nothing as a read error too, so only the
 // loss of the device itself counts; the port's own reads and writes see the
@@ -104,7 +103,9 @@ bool CommPort::setPortOpen(bool open)
     if (m_discarded > 0)
         m_port.clear(QSerialPort::Output);
     m_pending.clear();
-    m_drain = {};
+    // Given a moment, the released drain lets go of its descriptor first, so
+    // that this close is the device's last, as it would be without one.
+    m_drain.abandon(kDrainReleaseMsecs);
     m_port.close();
     return true;
 }
@@ -120,7 +121,6 @@ bool CommPort::open()
         return false;
     m_failed = false;
     m_discarded = 0;
-    m_drain = {};
     m_pending.clear();
     m_lastWrite.invalidate();
     m_deviceQueued = 0;
@@ -311,17 +311,10 @@ LinePort::DrainStatus CommPort::drain(int msecs)
 {
     if (!m_port.isOpen() || m_failed || !m_pending.isEmpty())
         return DrainStatus::Failed;
-    if (!m_drain.valid())
-        m_drain = startOutputDrain(m_port.handle());
-    if (m_drain.wait_for(std::chrono::milliseconds(msecs)) != std::future_status::ready)
-        return DrainStatus::Pending;
-    const bool drained = m_drain.get();
-    m_drain = {};
-    if (!drained) {
+    const DrainStatus status = m_drain.wait(m_port.handle(), msecs);
+    if (status == DrainStatus::Failed)
         markFailed();
-        return DrainStatus::Failed;
-    }
-    return DrainStatus::Done;
+    return status;
 }
 
 qint64 CommPort::inBufferCount()

@@ -2,12 +2,11 @@
 
 #include "transfer/commsettings.h"
 #include "transfer/lineport.h"
+#include "transfer/outputdrain.h"
 
 #include <QElapsedTimer>
 #include <QSerialPort>
 #include <QString>
-
-#include <future>
 
 // The program's one serial port (SComms). Its properties are set while it is
 // closed and take effect when it opens; every setter reports failure as false.
@@ -86,7 +85,6 @@ private:
     qint64 m_deviceQueued = 0;
     bool m_failed = false;
     qint64 m_discarded = 0;
-    // The drain running in the background: it may never end, so it is
-    // waited for in slices and left behind by a close.
-    std::shared_future<bool> m_drain;
+    // The drain waited for in slices; a close leaves it behind.
+    OutputDrain m_drain;
 };

@@ -142,11 +142,9 @@ void TransferLoop::sendLoop()
     }
     // A cancel in the pump of the last pass is a cancel like any other;
     // otherwise the data must have left the PC before "complete".
-    if (m_state.bAbortTransfer) {
+    if (m_state.bAbortTransfer)
         cancelSending();
-        return;
-    }
-    if (drainQueue())
+    else if (drainQueue())
         endRun();
 }
 
@@ -221,14 +219,9 @@ TransferLoop::Wait TransferLoop::waitForDrain()
     for (;;) {
         if (m_state.bAbortTransfer)
             return Wait::Cancelled;
-        switch (m_port.drain(kQueueWaitMsecs)) {
-        case LinePort::DrainStatus::Done:
-            return Wait::Ready;
-        case LinePort::DrainStatus::Failed:
-            return Wait::Failed;
-        case LinePort::DrainStatus::Pending:
-            break;
-        }
+        const LinePort::DrainStatus status = m_port.drain(kQueueWaitMsecs);
+        if (status != LinePort::DrainStatus::Pending)
+            return status == LinePort::DrainStatus::Done ? Wait::Ready : Wait::Failed;
         m_clock.pumpEvents();
     }
 }
