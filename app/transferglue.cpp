@@ -71,4 +71,5 @@ void RunTransfer()
         if (!warning.isEmpty())
             MsgBox::show(warning);
     }
+    ExitIfAskedDuringTransfer();
 }
