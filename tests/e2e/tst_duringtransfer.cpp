@@ -17,11 +17,13 @@ class TestDuringTransfer : public QObject, public WizardFixture
     Q_OBJECT
 
 private:
-    // Page 1 with the About window still up, then page 2 for a send that
-    // lasts about 3 s (6000 characters at 19200 baud).
+    QTimer m_watch;
+
+    // Page 1 with the About window still up, then page 2 for a send of a
+    // few seconds (9000 characters at 19200 baud).
     QByteArray prepareSendWithAboutUp()
     {
-        const QByteArray file = sendable(QByteArray(6000, 'a'));
+        const QByteArray file = sendable(QByteArray(9000, 'a'));
         if (!writeFile(path("params.jxf"), file) ||
             !startSim({"--baud", "19200", "--receive", path("drive.jxf")}))
             return {};
@@ -29,7 +31,21 @@ private:
         frmSplash().DismissSplash();
         button(frmMain1(), "About")->click();
         next(2, path("params.jxf"), 6);
-        return file;
+        return frmMain2().isVisible() && frmSplash().isVisible() ? file : QByteArray();
+    }
+    // Runs action once, inside the loop's event pump, as soon as the send has
+    // moved its first characters.
+    template<class Action>
+    void onceTheSendRuns(Action action)
+    {
+        m_watch.setInterval(5);
+        m_watch.callOnTimeout(this, [this, action] {
+            if (!transferState().bTransferActive || transferState().lByteCount == 0)
+                return;
+            m_watch.stop();
+            action();
+        });
+        m_watch.start();
     }
 
 private Q_SLOTS:
@@ -37,6 +53,8 @@ private Q_SLOTS:
     void init() { setUp(); }
     void cleanup()
     {
+        m_watch.stop();
+        m_watch.disconnect();
         CommonDialog::setResponder({});
         tearDown();
     }
@@ -52,15 +70,13 @@ private Q_SLOTS:
         QFETCH(bool, byKey);
         const QByteArray file = prepareSendWithAboutUp();
         QVERIFY(!file.isEmpty());
-        QVERIFY(frmSplash().isVisible() && frmMain2().isVisible());
         int browsed = 0;
         CommonDialog::setResponder([&browsed](QFileDialog &) { return ++browsed, false; });
         bool ran = false;
-        QTimer::singleShot(500, this, [&] {
+        onceTheSendRuns([&] {
             FrmMain1 &page1 = frmMain1();
             FrmMain2 &page2 = frmMain2();
             FrmMain3 &page3 = frmMain3();
-            ran = transferState().bTransferActive;
             if (byKey)
                 QTest::keyClick(&frmSplash(), Qt::Key_Space);
             else
@@ -77,9 +93,9 @@ private Q_SLOTS:
             page2.close();
             page3.Back_Click(0);
             page3.Report_Click(0);
-            ran = ran && Forms::loaded(Form::Main1) == &page1 &&
-                  Forms::loaded(Form::Main3) == &page3 && page3.isVisible() && !page1.isVisible() &&
-                  !page2.isVisible() && !frmSplash().isVisible();
+            ran = Forms::loaded(Form::Main1) == &page1 && Forms::loaded(Form::Main3) == &page3 &&
+                  page3.isVisible() && !page1.isVisible() && !page2.isVisible() &&
+                  !frmSplash().isVisible();
         });
         button(frmMain2(), "Next")->click();
 
@@ -101,9 +117,14 @@ private Q_SLOTS:
     {
         const QByteArray file = prepareSendWithAboutUp();
         QVERIFY(!file.isEmpty());
-        QTimer::singleShot(500, this, [] { ExitApplication(); });
+        bool ran = false;
+        onceTheSendRuns([&ran] {
+            ran = true;
+            ExitApplication();
+        });
         button(frmMain2(), "Next")->click();
 
+        QVERIFY(ran);
         QCOMPARE(Forms::loadedCount(), 0);
         QVERIFY(!transferState().bTransferActive);
         QVERIFY(readFile(path("jxf.ini")).startsWith("2\r\n" + path("params.jxf").toLocal8Bit()));
