@@ -10,7 +10,11 @@
 #include <QDir>
 #include <QLineEdit>
 
+#include <utility>
+
 namespace {
+
+bool exitAskedDuringTransfer = false;
 
 // A stored list position is used only when the list has it; -1 stands for
 // no chosen line and is restored as such.
@@ -31,9 +35,25 @@ void Main()
 
 void ExitApplication()
 {
+    // Unloading page 3 under the running loop would leave the loop on freed
+    // windows: the run is stopped as page 3's Cancel stops it, and the
+    // program ends once the loop has returned.
+    if (transferRunning()) {
+        exitAskedDuringTransfer = true;
+        transferState().bAbortTransfer = true;
+        CloseTransferFile();
+        CloseCommPort();
+        return;
+    }
     SaveSettings();
     for (Form form : {Form::Main1, Form::Main2, Form::Main3, Form::Splash, Form::Report})
         Forms::unload(form);
+}
+
+void ExitIfAskedDuringTransfer()
+{
+    if (std::exchange(exitAskedDuringTransfer, false))
+        ExitApplication();
 }
 
 void LoadSettings()

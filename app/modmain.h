@@ -3,6 +3,9 @@
 // The program's start and its one orderly way out.
 void Main();
 void ExitApplication();
+// Ends the program if ExitApplication was called while the transfer that has
+// just returned was running; RunTransfer calls it last.
+void ExitIfAskedDuringTransfer();
 
 // The settings file: restored into page 1 at start-up, written from it at the end.
 void LoadSettings();

@@ -30,8 +30,26 @@ void CloseCommPort()
         closeCommPort(frmMain3().SComms());
 }
 
+namespace {
+
+// Receiving empties the file at once: one that holds something, such as an
+// earlier backup of the drive, is only given up when the user says so.
+bool mayReceiveInto(const QString &fileName)
+{
+    return !receiveWouldReplaceData(fileName) ||
+           MsgBox::show(MsgBox::replaceQuestion(fileName), MsgBox::Icon::Warning,
+                        MsgBox::Buttons::YesNo, /*defaultIsNo*/ true) == MsgBox::Result::Yes;
+}
+
+} // namespace
+
 void OpenTransferFile()
 {
+    if (!TransferType::isSend(transferState().iTransferType) &&
+        !mayReceiveInto(transferState().sFileName)) {
+        frmMain1().abort = true;
+        return;
+    }
     HexCheck::Result records;
     const OpenFileResult result = openTransferFile(transferState(), transferFile(), &records);
     if (result != OpenFileResult::Ok) {
@@ -73,4 +91,5 @@ void RunTransfer()
         if (!warning.isEmpty())
             MsgBox::show(warning);
     }
+    ExitIfAskedDuringTransfer();
 }

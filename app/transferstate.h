@@ -35,3 +35,10 @@ constexpr bool isSend(qint16 type)
 
 // The one transfer state of the program.
 TransferState &transferState();
+
+// True while a transfer loop runs. The windows' handlers can run nested
+// inside its event pump; those that would disturb the run do nothing then.
+inline bool transferRunning()
+{
+    return transferState().bTransferActive;
+}

@@ -165,10 +165,9 @@ void FrmReport::cbSave_Click()
     if (first.status == ReportFile::WriteStatus::Written)
         return;
     // Whatever stopped the creation, the question is the same.
-    const MsgBox::Result answer = MsgBox::show(
-        MsgBox::twoLines(fileName + QStringLiteral(" already exists."),
-                         QStringLiteral("Do you want to replace it?")),
-        MsgBox::Icon::Critical, MsgBox::Buttons::YesNo, true, QStringLiteral("Save As"));
+    const MsgBox::Result answer =
+        MsgBox::show(MsgBox::replaceQuestion(fileName), MsgBox::Icon::Critical,
+                     MsgBox::Buttons::YesNo, true, QStringLiteral("Save As"));
     if (answer != MsgBox::Result::Yes)
         return;
     const ReportFile::WriteResult second =

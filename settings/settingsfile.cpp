@@ -121,6 +121,10 @@ bool write(const QString &filePath, const SettingsToSave &values)
     if (!QDir().mkpath(dir))
         return false;
     QSaveFile file(filePath);
+    // A shared folder may refuse new files while the settings file in it
+    // may still be written: then it is written in place rather than not at
+    // all. Only a plain file, since opening a pipe to write waits for a reader.
+    file.setDirectWriteFallback(QFileInfo(filePath).isFile());
     if (!file.open(QIODevice::WriteOnly))
         return false;
     const QByteArray bytes = compose(values);

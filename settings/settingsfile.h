@@ -45,7 +45,8 @@ StoredSettings parse(const QByteArray &bytes);
 QByteArray compose(const SettingsToSave &values);
 
 // Replaces the file at filePath in one step, so that a failed save never
-// leaves a truncated file behind. Creates the folder when needed.
+// leaves a truncated file behind. Creates the folder when needed. Where the
+// folder refuses a new file, an existing plain file is written in place.
 bool write(const QString &filePath, const SettingsToSave &values);
 
 // A line as a 16-bit list index: decimal digits with an optional sign and

@@ -6,10 +6,6 @@
 
 #include <limits>
 
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#endif
-
 static_assert(SendFileScan::kMaxSendFileSize == std::numeric_limits<qint32>::max());
 
 namespace {
@@ -58,21 +54,18 @@ OpenFileResult openToSend(TransferState &state, TransferFile &file, HexCheck::Re
     return result;
 }
 
-// Opening a pipe to write waits until some other program reads it.
-bool isPipe(const QString &path)
+// Only a new file or a plain file holds what the drive sends: opening a pipe
+// to write waits until some other program reads it, and a device would take
+// the data somewhere else (or nowhere, as the null device does).
+bool isReceivable(const QString &path)
 {
-#ifdef Q_OS_UNIX
-    struct stat info = {};
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISFIFO(info.st_mode);
-#else
-    Q_UNUSED(path);
-    return false;
-#endif
+    const QFileInfo info(path);
+    return !info.exists() || info.isFile();
 }
 
 OpenFileResult openToReceive(TransferState &state, TransferFile &file)
 {
-    if (isPipe(state.sFileName) || !file.create(state.sFileName))
+    if (!isReceivable(state.sFileName) || !file.create(state.sFileName))
         return OpenFileResult::CannotCreate;
     state.lFileSize = state.iTransferType == TransferType::kJxfFromDrive
                           ? TransferFileSize::kExpectedJxf
@@ -174,6 +167,12 @@ OpenFileResult openTransferFile(TransferState &state, TransferFile &file, HexChe
     file.close();
     return TransferType::isSend(state.iTransferType) ? openToSend(state, file, records)
                                                      : openToReceive(state, file);
+}
+
+bool receiveWouldReplaceData(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && info.size() > 0 && info.isWritable();
 }
 
 void closeTransferFile(TransferFile &file)

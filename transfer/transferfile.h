@@ -98,6 +98,11 @@ private:
 OpenFileResult openTransferFile(TransferState &state, TransferFile &file,
                                 HexCheck::Result *records = nullptr);
 
+// True when receiving into path would empty a file that holds something: a
+// plain file of at least one character that may be written. A new or empty
+// file is not one, nor is anything the receive refuses to open.
+bool receiveWouldReplaceData(const QString &path);
+
 // Never fails; may be repeated.
 void closeTransferFile(TransferFile &file);
 

@@ -111,6 +111,8 @@ void FrmMain1::Initialize()
 
 void FrmMain1::Next_Click(int)
 {
+    if (transferRunning())
+        return;
     abort = false;
     if (m_txtFile->text().isEmpty()) {
         MsgBox::show(QStringLiteral("No filename specified. Unable to open file."));
@@ -145,6 +147,8 @@ void FrmMain1::Next_Click(int)
 
 void FrmMain1::Open_Click()
 {
+    if (transferRunning())
+        return;
     TransferState &state = transferState();
     state.iTransferType = static_cast<qint16>(m_cboTransfer->currentIndex());
     if (!m_commonDialog1)
@@ -163,10 +167,11 @@ void FrmMain1::About_Click(int)
 
 void FrmMain1::Cancel_Click(int)
 {
-    ExitApplication();
+    if (!transferRunning())
+        ExitApplication();
 }
 
 void FrmMain1::onCloseRequest()
 {
-    ExitApplication();
+    Cancel_Click(0);
 }

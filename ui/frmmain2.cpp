@@ -126,6 +126,8 @@ void FrmMain2::paintEvent(QPaintEvent *event)
 
 void FrmMain2::Next_Click(int)
 {
+    if (transferRunning())
+        return;
     hide();
     frmMain3().showPage();
     RunTransfer();
@@ -133,6 +135,8 @@ void FrmMain2::Next_Click(int)
 
 void FrmMain2::Back_Click(int)
 {
+    if (transferRunning())
+        return;
     hide();
     CloseCommPort();
     CloseTransferFile();
@@ -141,6 +145,8 @@ void FrmMain2::Back_Click(int)
 
 void FrmMain2::Cancel_Click(int)
 {
+    if (transferRunning())
+        return;
     CloseCommPort();
     CloseTransferFile();
     ExitApplication();

@@ -61,6 +61,8 @@ void FrmMain3::createControls()
 
 void FrmMain3::Back_Click(int)
 {
+    if (transferRunning())
+        return;
     hide();
     frmMain1().showPage();
 }
@@ -79,7 +81,8 @@ void FrmMain3::Finish_Click(int)
 
 void FrmMain3::Report_Click(int)
 {
-    ShowReport();
+    if (!transferRunning())
+        ShowReport();
 }
 
 void FrmMain3::onCloseRequest()

@@ -1,6 +1,7 @@
 #include "ui/frmsplash.h"
 
 #include "app/appinfo.h"
+#include "app/transferstate.h"
 #include "ui/fonts.h"
 #include "ui/forms.h"
 #include "ui/frmmain1.h"
@@ -20,6 +21,20 @@ constexpr int kClientWidth = 6525;
 constexpr int kClientHeight = 3030;
 constexpr int kGiveWayMs = 4000;
 const QString kArial = QStringLiteral("Arial");
+
+// As the About window it may be left up through page 1's Next; page 1 must
+// then not come back over the page the wizard has moved on to.
+bool wizardBeyondPageOne()
+{
+    if (transferRunning())
+        return true;
+    for (Form page : {Form::Main2, Form::Main3}) {
+        const QWidget *window = Forms::loaded(page);
+        if (window && window->isVisible())
+            return true;
+    }
+    return false;
+}
 } // namespace
 
 FrmSplash::FrmSplash(QWidget *parent)
@@ -106,7 +121,8 @@ void FrmSplash::DismissSplash()
 {
     m_timer->stop();
     hide();
-    frmMain1().showPage();
+    if (!wizardBeyondPageOne())
+        frmMain1().showPage();
 }
 
 void FrmSplash::keyPressEvent(QKeyEvent *event)

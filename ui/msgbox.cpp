@@ -57,6 +57,12 @@ QString twoLines(const QString &first, const QString &second)
     return first + QLatin1Char('\r') + second;
 }
 
+QString replaceQuestion(const QString &fileName)
+{
+    return twoLines(fileName + QStringLiteral(" already exists."),
+                    QStringLiteral("Do you want to replace it?"));
+}
+
 void setResponder(Responder r)
 {
     responder() = std::move(r);

@@ -29,6 +29,9 @@ Result show(const QString &text, Icon icon = Icon::Critical, Buttons buttons = B
 // Joins two lines the way the program's two-line messages do.
 QString twoLines(const QString &first, const QString &second);
 
+// The question asked before an existing file is replaced.
+QString replaceQuestion(const QString &fileName);
+
 // Tests install a responder that answers instead of a real message box.
 using Responder = std::function<Result(const Request &)>;
 void setResponder(Responder responder);

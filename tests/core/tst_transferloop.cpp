@@ -46,11 +46,15 @@ struct Rig
         state.iTransferType = TransferType::kJxfToDrive;
         state.lFileSize = fileSize < 0 ? qint32(content.size()) : fileSize;
     }
+    // A device as fileName stands for a disk that fails or never fills; page
+    // 1 refuses to receive into one, so it is opened here directly.
     void prepareReceive(qint16 type, const QString &fileName = QString())
     {
         state.iTransferType = type;
-        state.sFileName = fileName.isEmpty() ? path() : fileName;
+        state.sFileName = path();
         QCOMPARE(openTransferFile(state, file), OpenFileResult::Ok);
+        if (!fileName.isEmpty())
+            QVERIFY(file.create(fileName));
     }
     // What page 3's Cancel does inside a pump.
     void cancelAtPump(int wanted)

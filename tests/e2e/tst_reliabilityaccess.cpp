@@ -154,9 +154,10 @@ private Q_SLOTS:
     }
 
     // A pipe would hold page 1's Next until some other program opened its
-    // other end; a device would be read for as long as it gives. If the
-    // program does wait on a pipe, a rescuer opens the other end after 3 s so
-    // that the test fails instead of hanging.
+    // other end; a device would be read for as long as it gives, or take what
+    // is received somewhere else. If the program does wait on a pipe, a
+    // rescuer opens the other end after 3 s so that the test fails instead of
+    // hanging.
     void fileThatIsNotAPlainFile_data()
     {
         QTest::addColumn<int>("type");
@@ -165,6 +166,9 @@ private Q_SLOTS:
         QTest::newRow("send from a pipe") << 2 << "@fifo" << kUnreadable;
         QTest::newRow("send from /dev/zero") << 2 << "/dev/zero" << kUnreadable;
         QTest::newRow("receive into a pipe") << 0 << "@fifo" << kNotWritable;
+        QTest::newRow("receive into /dev/null") << 0 << "/dev/null" << kNotWritable;
+        QTest::newRow("receive into /dev/full") << 1 << "/dev/full" << kNotWritable;
+        QTest::newRow("receive into a terminal") << 0 << "@tty" << kNotWritable;
     }
     void fileThatIsNotAPlainFile()
     {
@@ -175,6 +179,11 @@ private Q_SLOTS:
         std::atomic<bool> done = false;
         std::atomic<bool> rescued = false;
         std::thread rescuer;
+        if (target == QLatin1String("@tty")) {
+            const QStringList ready = m_sim->lines().filter(QRegularExpression("^READY "));
+            QVERIFY(!ready.isEmpty());
+            target = ready.first().mid(6);
+        }
         if (target == QLatin1String("@fifo")) {
             target = path("pipe");
             QFile::remove(target);
@@ -199,6 +208,53 @@ private Q_SLOTS:
         expectPageOneBack(message + kSelectAnother);
         QVERIFY(ProcStats::charsRead() - readBefore < 1024 * 1024);
         QVERIFY(portIsFree(1));
+    }
+
+    // Receiving empties the chosen file: one that holds something, such as
+    // last week's backup of the drive, only when the user says so.
+    void existingFileIsReplacedOnlyWhenAsked_data()
+    {
+        QTest::addColumn<QByteArray>("before"); // "-": no such file
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("yes");
+        const QByteArray backup = "last week's backup\r\n";
+        QTest::newRow("holds data, No") << backup << true << false;
+        QTest::newRow("holds data, Yes") << backup << true << true;
+        QTest::newRow("empty") << QByteArray() << false << true;
+        QTest::newRow("new") << QByteArray("-") << false << true;
+    }
+    void existingFileIsReplacedOnlyWhenAsked()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(bool, asked);
+        QFETCH(bool, yes);
+        const QByteArray dump = everyCarriedByte(4);
+        QVERIFY(writeFile(path("drive.txt"), dump));
+        QVERIFY(startSim({"--transmit", path("drive.txt")}));
+        const QString target = path("backup.mmi");
+        QFile::remove(target);
+        if (before != "-")
+            QVERIFY(writeFile(target, before));
+        m_messages->answers.push_back(yes ? MsgBox::Result::Yes : MsgBox::Result::No);
+        next(0, target);
+        QCOMPARE(m_messages->shown.size(), asked ? 1 : 0);
+        if (asked) {
+            const MsgBox::Request &question = m_messages->shown.first();
+            QCOMPARE(question.text, target + " already exists.\rDo you want to replace it?");
+            QCOMPARE(question.icon, MsgBox::Icon::Warning);
+            QCOMPARE(question.buttons, MsgBox::Buttons::YesNo);
+            QVERIFY(question.defaultIsNo);
+            QCOMPARE(question.title, QStringLiteral("Quillet"));
+        }
+        if (!yes) {
+            QVERIFY(frmMain1().abort && frmMain1().isVisible());
+            QVERIFY(!frmMain3().SComms().portOpen());
+            QCOMPARE(readFile(target), before);
+            return;
+        }
+        QVERIFY(waitForReceive(20000));
+        QCOMPARE(m_messages->shown.size(), asked ? 1 : 0);
+        QCOMPARE(readFile(target), dump + '\x1a');
     }
 
     void hugeSparseFileIsRefusedUnread()

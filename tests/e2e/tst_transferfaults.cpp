@@ -101,15 +101,6 @@ private Q_SLOTS:
         QCOMPARE(readFile(path("received.mmi")), dump.left(3000));
     }
 
-    void receiveOntoAFullDisk()
-    {
-        QVERIFY(writeFile(path("drive.txt"), QByteArray(5000, 'd')));
-        QVERIFY(startSim({"--baud", "57600", "--transmit", path("drive.txt")}));
-        next(0, QStringLiteral("/dev/full"));
-        QVERIFY(waitForReceive(20000));
-        expectStoppedBy(TransferFault::FileWriteFailed);
-    }
-
     void driveHoldsXoffInTheMiddleOfASend()
     {
         const QByteArray file = sendable(everyCarriedByte(24));
