@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian package in a clean Debian 12 tree and starts Quillet there:
 # once offscreen (it must still be running after a second), and once on a
-# virtual X display of this machine, where its window must appear.
+# virtual X display of this machine, where its window must appear. When the
+# package holds quillet-cli, that runs there too, with no display and no
+# window libraries.
 #   packaging/test-debian12.sh PACKAGE.deb [ROOT]
 # ROOT (default /var/tmp/quillet-debtest/root) is made with debootstrap when it
 # does not exist yet; the package is purged again at the end, so the tree can
@@ -38,8 +40,25 @@ cp "$deb" "$root/tmp/quillet.deb"
 in_root apt-get update -qq
 in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq /tmp/quillet.deb
 echo "== installed files"
-in_root dpkg -L quillet | grep -E 'bin/|\.desktop|metainfo|man1|256x256'
+in_root dpkg -L quillet | grep -E 'bin/|\.desktop|metainfo|man1|256x256|doc/|completions/'
 in_root test -s /usr/share/icons/hicolor/48x48/apps/quillet.png
+
+if in_root dpkg -L quillet | grep -qx /usr/bin/quillet-cli; then
+    echo "== quillet-cli, without a display"
+    in_root test -s /usr/share/man/man1/quillet-cli.1.gz
+    in_root test -s /usr/share/bash-completion/completions/quillet-cli
+    libraries=$(in_root ldd /usr/bin/quillet-cli)
+    if grep -q 'libQt6\(Widgets\|Gui\)' <<<"$libraries"; then
+        echo "FAIL: quillet-cli links the window libraries" >&2
+        exit 1
+    fi
+    usage=$(in_root quillet-cli --help)
+    sed -n 1,3p <<<"$usage"
+    in_root quillet-cli check /usr/share/quillet/samples/params.jxf
+    echo "ok: quillet-cli runs and finds the sample parameter file intact"
+else
+    echo "(this package holds no quillet-cli: its checks are left out)"
+fi
 
 echo "== offscreen start"
 status=0
