@@ -5,12 +5,14 @@
 
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QPaintEvent>
 #include <QPointer>
+#include <QProgressBar>
 #include <QtTest>
 
 namespace {
 
-constexpr int kFrameMs = 16;
+constexpr int kFrameMs = int(FrmMain3::kFrameMs);
 constexpr int kSettleMs = 5 * kFrameMs;
 
 // Records the text a label shows each time it is painted.
@@ -34,6 +36,30 @@ protected:
 
 private:
     QPointer<QLabel> m_label;
+};
+
+// Records the value the bar shows each time all of it is painted.
+class BarPaintLog : public QObject
+{
+public:
+    explicit BarPaintLog(QProgressBar *bar)
+        : m_bar(bar)
+    {
+        bar->installEventFilter(this);
+    }
+    QList<int> painted;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_bar && event->type() == QEvent::Paint &&
+            static_cast<QPaintEvent *>(event)->rect().contains(m_bar->rect()))
+            painted.append(m_bar->value());
+        return false;
+    }
+
+private:
+    QPointer<QProgressBar> m_bar;
 };
 
 QLabel *pageLabel(const char *name)
@@ -96,6 +122,42 @@ private Q_SLOTS:
                                 .arg(log.painted.size())
                                 .arg(n)
                                 .arg(frames)));
+    }
+
+    // As the loop shows a percentage: the bar, the count, then the label.
+    void barShowsThePercentWithinTheFrame_data()
+    {
+        QTest::addColumn<int>("step");
+        QTest::addColumn<int>("last");
+        QTest::addColumn<bool>("framePerUpdate");
+        QTest::newRow("one percent a frame, as a slow receive") << 1 << 10 << true;
+        QTest::newRow("many updates in one frame") << 3 << 30 << false;
+    }
+    void barShowsThePercentWithinTheFrame()
+    {
+        QFETCH(int, step);
+        QFETCH(int, last);
+        QFETCH(bool, framePerUpdate);
+        FrmMain3 &page = frmMain3();
+        auto *bar = page.findChild<QProgressBar *>(QStringLiteral("ProgressBar1"));
+        QLabel *percentLabel = pageLabel("lblPercent");
+        BarPaintLog log(bar);
+        for (int percent = step; percent <= last; percent += step) {
+            page.setProgress(percent);
+            page.setLabel(ViewLabel::ByteCount, countText(percent * 100));
+            page.repaintLabel(ViewLabel::ByteCount);
+            page.setLabel(ViewLabel::Percent, QStringLiteral(" %1%").arg(percent));
+            page.repaintLabel(ViewLabel::Percent);
+            QCoreApplication::processEvents();
+            QCOMPARE(bar->value(), percentLabel->text().chopped(1).trimmed().toInt());
+            if (!framePerUpdate)
+                continue;
+            QTest::qWait(2 * kFrameMs);
+            QCOMPARE(log.painted.value(log.painted.size() - 1, -1), percent);
+        }
+        QTest::qWait(kSettleMs);
+        QCOMPARE(log.painted.value(log.painted.size() - 1, -1), bar->value());
+        QVERIFY(bar->updatesEnabled());
     }
 
     // The end of a run sets its texts without asking for a paint.
