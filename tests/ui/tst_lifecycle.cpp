@@ -149,14 +149,8 @@ private Q_SLOTS:
                 QSKIP(qPrintable(QStringLiteral("%1 is not installed").arg(arial)));
             const QFontMetrics metrics(label->font());
             const QSize text = metrics.size(Qt::TextSingleLine, label->text());
-            QVERIFY2(text.width() <= label->contentsRect().width() &&
-                         text.height() <= label->contentsRect().height(),
-                     qPrintable(QStringLiteral("%1 needs %2 x %3, has %4 x %5")
-                                    .arg(name)
-                                    .arg(text.width())
-                                    .arg(text.height())
-                                    .arg(label->contentsRect().width())
-                                    .arg(label->contentsRect().height())));
+            QVERIFY2(label->contentsRect().size().expandedTo(text) == label->contentsRect().size(),
+                     qPrintable(name));
             if (right < 0)
                 right = label->geometry().right();
             QCOMPARE(label->geometry().right(), right);

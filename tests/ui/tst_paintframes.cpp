@@ -10,56 +10,43 @@
 #include <QProgressBar>
 #include <QtTest>
 
+#include <functional>
+
 namespace {
 
 constexpr int kFrameMs = int(FrmMain3::kFrameMs);
 constexpr int kSettleMs = 5 * kFrameMs;
 
-// Records the text a label shows each time it is painted.
+// Records what a widget shows each time it is painted (only when all of it
+// is, if asked): a label's text by default.
 class PaintLog : public QObject
 {
 public:
-    explicit PaintLog(QLabel *label)
-        : m_label(label)
+    PaintLog(QWidget *widget, std::function<QString()> shown, bool wholeOnly = false)
+        : m_widget(widget)
+        , m_shown(std::move(shown))
+        , m_wholeOnly(wholeOnly)
     {
-        label->installEventFilter(this);
+        widget->installEventFilter(this);
     }
+    explicit PaintLog(QLabel *label)
+        : PaintLog(label, [label] { return label->text(); })
+    {}
     QStringList painted;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (watched == m_label && event->type() == QEvent::Paint)
-            painted.append(m_label->text());
+        if (watched == m_widget && event->type() == QEvent::Paint &&
+            (!m_wholeOnly || static_cast<QPaintEvent *>(event)->rect().contains(m_widget->rect())))
+            painted.append(m_shown());
         return false;
     }
 
 private:
-    QPointer<QLabel> m_label;
-};
-
-// Records the value the bar shows each time all of it is painted.
-class BarPaintLog : public QObject
-{
-public:
-    explicit BarPaintLog(QProgressBar *bar)
-        : m_bar(bar)
-    {
-        bar->installEventFilter(this);
-    }
-    QList<int> painted;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (watched == m_bar && event->type() == QEvent::Paint &&
-            static_cast<QPaintEvent *>(event)->rect().contains(m_bar->rect()))
-            painted.append(m_bar->value());
-        return false;
-    }
-
-private:
-    QPointer<QProgressBar> m_bar;
+    QPointer<QWidget> m_widget;
+    std::function<QString()> m_shown;
+    bool m_wholeOnly;
 };
 
 QLabel *pageLabel(const char *name)
@@ -141,7 +128,8 @@ private Q_SLOTS:
         FrmMain3 &page = frmMain3();
         auto *bar = page.findChild<QProgressBar *>(QStringLiteral("ProgressBar1"));
         QLabel *percentLabel = pageLabel("lblPercent");
-        BarPaintLog log(bar);
+        PaintLog log(
+            bar, [bar] { return QString::number(bar->value()); }, true);
         for (int percent = step; percent <= last; percent += step) {
             page.setProgress(percent);
             page.setLabel(ViewLabel::ByteCount, countText(percent * 100));
@@ -153,10 +141,10 @@ private Q_SLOTS:
             if (!framePerUpdate)
                 continue;
             QTest::qWait(2 * kFrameMs);
-            QCOMPARE(log.painted.value(log.painted.size() - 1, -1), percent);
+            QCOMPARE(log.painted.value(log.painted.size() - 1), QString::number(percent));
         }
         QTest::qWait(kSettleMs);
-        QCOMPARE(log.painted.value(log.painted.size() - 1, -1), bar->value());
+        QCOMPARE(log.painted.value(log.painted.size() - 1), QString::number(bar->value()));
         QVERIFY(bar->updatesEnabled());
     }
 
