@@ -1,6 +1,5 @@
 #include "app/appinfo.h"
 #include "app/modmain.h"
-#include "report/showreport.h"
 #include "ui/forms.h"
 
 #include <QApplication>
@@ -23,7 +22,5 @@ int main(int argc, char *argv[])
     Main();
     if (Forms::loadedCount() == 0)
         return 0;
-    const int exitCode = QApplication::exec();
-    FinishPrinting();
-    return exitCode;
+    return QApplication::exec();
 }

@@ -65,6 +65,8 @@ void FrmReport::createControls()
     m_txtReport->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_txtReport->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_txtReport->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The report has no use for a typed tab; Tab goes on to the buttons.
+    m_txtReport->setTabChangesFocus(true);
     m_txtReport->setGeometry(Twips::rect(0, 0, 5535, 3735));
 
     const auto addButton = [this](const QString &name, const QString &text, const QString &toolTip,
@@ -119,9 +121,25 @@ void FrmReport::resizeEvent(QResizeEvent *event)
     Form_Resize();
 }
 
+// The window with its title bar and frame. The frame is the window system's
+// when it has told it by the first layout, otherwise the one the layout rule
+// was made for (an X11 window manager frames a window only after it is on
+// screen). Either way it is kept from then on, so a frame told later never
+// makes the buttons jump at the next resize.
+QSize FrmReport::outerSize()
+{
+    if (!m_frameAllowance.isValid()) {
+        const QSize framed = frameGeometry().size();
+        m_frameAllowance = framed != size() ? framed - size()
+                                            : QSize(Twips::toPixels(kFrameWidth),
+                                                    Twips::toPixels(kCaptionAndFrame));
+    }
+    return size() + m_frameAllowance;
+}
+
 void FrmReport::Form_Resize()
 {
-    const QRect outer = frameGeometry();
+    const QSize outer = outerSize();
     const auto h = static_cast<float>(Twips::fromPixels(outer.height()));
     const auto w = static_cast<float>(Twips::fromPixels(outer.width()));
     // A window made lower than the button row leaves no room for the text.

@@ -35,6 +35,7 @@ protected:
 private:
     void createControls();
     void Form_Resize();
+    QSize outerSize();
     void askSaveFileName();
     void reportSaveFailure(const QString &reason);
 
@@ -43,4 +44,5 @@ private:
     QPushButton *m_cbSave = nullptr;
     QPushButton *m_cbPrint = nullptr;
     std::unique_ptr<CommonDialog> m_commonDialog1;
+    QSize m_frameAllowance; // pixels; invalid until the first layout
 };

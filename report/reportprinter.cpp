@@ -24,12 +24,6 @@ struct Document
     qreal y = 0; // top of the next line on the current page
 };
 
-std::unique_ptr<Document> &document()
-{
-    static std::unique_ptr<Document> doc;
-    return doc;
-}
-
 PrinterFactory &factory()
 {
     static PrinterFactory f;
@@ -44,19 +38,6 @@ std::unique_ptr<QPrinter> defaultPrinter()
     auto printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
     printer->setDocName(kDocumentName);
     return printer;
-}
-
-Result open()
-{
-    std::unique_ptr<QPrinter> printer = factory() ? factory()() : defaultPrinter();
-    if (!printer)
-        return Result::NoPrinter;
-    auto doc = std::make_unique<Document>();
-    doc->printer = std::move(printer);
-    if (!doc->painter.begin(doc->printer.get()))
-        return Result::Failed;
-    document() = std::move(doc);
-    return Result::Printed;
 }
 
 // The printer keeps its size and style; only the face changes.
@@ -103,30 +84,26 @@ bool printLine(Document &doc, const QString &line)
 
 Result print(const QString &text)
 {
-    if (!document()) {
-        if (const Result opened = open(); opened != Result::Printed)
-            return opened;
-    }
-    Document &doc = *document();
+    Document doc;
+    doc.printer = factory() ? factory()() : defaultPrinter();
+    if (!doc.printer)
+        return Result::NoPrinter;
+    if (!doc.painter.begin(doc.printer.get()))
+        return Result::Failed;
     setCourier(doc.painter);
+    bool printed = true;
     for (const LineEnds::Line &line : LineEnds::split(text)) {
-        if (!printLine(doc, line.text))
-            return Result::Failed;
+        if (!(printed = printLine(doc, line.text)))
+            break;
     }
-    return Result::Printed;
-}
-
-bool isDocumentOpen()
-{
-    return document() != nullptr;
-}
-
-bool endDocument()
-{
-    std::unique_ptr<Document> doc = std::move(document());
-    if (!doc)
-        return true;
-    return doc->painter.end();
+    // Ending the painter ends the job: the printer gets it now, or never
+    // when a page could not be added.
+    if (!printed) {
+        doc.printer->abort();
+        doc.painter.end();
+        return Result::Failed;
+    }
+    return doc.painter.end() ? Result::Printed : Result::Failed;
 }
 
 void setPrinterFactory(PrinterFactory f)

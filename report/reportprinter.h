@@ -7,27 +7,21 @@
 
 class QPrinter;
 
-// The program's one print document on the default printer. The first report
-// printed opens it; every further one is added below the last, onto new
-// pages as needed; it goes to the printer only when it is ended, once, as
-// the program ends. It belongs to no window, so it outlives the report window.
+// Printing a report on the default printer. Each report printed is a job of
+// its own, complete and handed to the printer before print() returns, so the
+// page comes out while the engineer is still at the printer, and nothing is
+// left waiting for the program's end.
 namespace ReportPrinter {
 
 enum class Result { Printed, NoPrinter, Failed };
 
 // Prints the text in Courier, its own line ends breaking the lines, followed
-// by a line end. Lines wider than the page continue on the next line rather
-// than being cut off at the margin.
+// by a line end, onto as many pages as it needs. Lines wider than the page
+// continue on the next line rather than being cut off at the margin.
 Result print(const QString &text);
 
-bool isDocumentOpen();
-
-// Completes the document and hands it to the printer. Returns false when
-// that failed; true also when nothing was printed.
-bool endDocument();
-
-// Tests choose where a new document goes; nullptr stands for "no printer".
-// Without a factory the document goes to the system's default printer.
+// Tests choose where each job goes; nullptr stands for "no printer".
+// Without a factory a job goes to the system's default printer.
 using PrinterFactory = std::function<std::unique_ptr<QPrinter>()>;
 void setPrinterFactory(PrinterFactory factory);
 

@@ -5,7 +5,6 @@
 #include "report/frmreport.h"
 #include "report/reportbox.h"
 #include "report/reportfile.h"
-#include "report/reportprinter.h"
 #include "report/reporttext.h"
 #include "ui/forms.h"
 #include "ui/frmmain1.h"
@@ -61,10 +60,4 @@ void ShowReportAt(const QDateTime &now)
     FrmReport &window = frmReport();
     window.txtReport()->setReportText(ReportText::compose(inputs));
     window.showReport();
-}
-
-void FinishPrinting()
-{
-    if (!ReportPrinter::endDocument())
-        MsgBox::show(QStringLiteral("Unable to send the printed report to the printer."));
 }

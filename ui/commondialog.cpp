@@ -21,6 +21,12 @@ CommonDialog::CommonDialog(QWidget *parent, QFileDialog::AcceptMode mode,
     m_dialog->setObjectName(QStringLiteral("CommonDialog1"));
     m_dialog->setAcceptMode(mode);
     m_dialog->setFileMode(QFileDialog::AnyFile);
+    // Browse picks a file to receive into as well as one to send: the
+    // desktops' own open dialogs (GTK, the portal) take only files that
+    // exist, or hide the typed name in a search box. Qt's own takes a new
+    // name whatever the theme.
+    if (mode == QFileDialog::AcceptOpen)
+        m_dialog->setOption(QFileDialog::DontUseNativeDialog);
     // The windows ask about an existing file themselves, and a name is used
     // as typed, with no extension added.
     m_dialog->setOption(QFileDialog::DontConfirmOverwrite);

@@ -14,10 +14,6 @@
 
 #include <utility>
 
-namespace {
-constexpr qint64 kFrameMs = 16;
-} // namespace
-
 FrmMain3::FrmMain3(QWidget *parent)
     : WizardPage(QStringLiteral("Quillet  (page 3 of 3)"), parent)
 {
@@ -106,16 +102,16 @@ QLabel *FrmMain3::label(ViewLabel which) const
 
 // The loop shows its count after every block it moves, up to hundreds of
 // thousands of times a second; a screen shows a new frame about every
-// kFrameMs, and each paint is a round trip to the window system. A label
-// takes its new text at once, so anything that reads it sees the latest, but
-// is painted with the other changed labels in one go: at once when the last
-// paint is a frame old, otherwise when the frame ends.
+// kFrameMs, and each paint is a round trip to the window system. A label or
+// the bar takes its new value at once, so anything that reads it sees the
+// latest, but is painted with the others that changed in one go: at once
+// when the last paint is a frame old, otherwise when the frame ends.
 bool FrmMain3::withinFrame() const
 {
     return m_lastPaint.isValid() && m_lastPaint.elapsed() < kFrameMs;
 }
 
-void FrmMain3::holdUntilFrameEnds(QLabel *target)
+void FrmMain3::holdUntilFrameEnds(QWidget *target)
 {
     if (!m_held.contains(target)) {
         target->setUpdatesEnabled(false);
@@ -139,7 +135,7 @@ void FrmMain3::endFrame()
     if (m_held.isEmpty())
         return;
     QRegion changed;
-    for (QLabel *target : std::exchange(m_held, {})) {
+    for (QWidget *target : std::exchange(m_held, {})) {
         target->setUpdatesEnabled(true);
         changed += target->geometry();
     }
@@ -165,14 +161,21 @@ void FrmMain3::repaintLabel(ViewLabel which)
 
 void FrmMain3::repaintPage()
 {
-    for (QLabel *target : std::exchange(m_held, {}))
+    for (QWidget *target : std::exchange(m_held, {}))
         target->setUpdatesEnabled(true);
     repaint();
     m_lastPaint.restart();
 }
 
+// The bar paints itself only when its value has moved by a good part of a
+// chunk since its last paint, and it counts a paint of any strip of it (the
+// percentage label's frame overlaps its top row) as a paint of the value. So
+// it is held like a label and painted whole with them.
 void FrmMain3::setProgress(int percent)
 {
+    if (m_progressBar1->value() == percent)
+        return;
+    holdUntilFrameEnds(m_progressBar1);
     m_progressBar1->setValue(percent);
 }
 

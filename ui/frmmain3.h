@@ -17,6 +17,9 @@ class FrmMain3 : public WizardPage, public TransferView
 {
     Q_OBJECT
 public:
+    // The screen gets whatever changed at most once per frame of this length.
+    static constexpr qint64 kFrameMs = 16;
+
     explicit FrmMain3(QWidget *parent = nullptr);
 
     CommPort &SComms() { return m_sComms; }
@@ -43,7 +46,7 @@ private:
     void createControls();
     QLabel *label(ViewLabel which) const;
     bool withinFrame() const;
-    void holdUntilFrameEnds(QLabel *target);
+    void holdUntilFrameEnds(QWidget *target);
     void endFrame();
 
     CommPort m_sComms;
@@ -54,8 +57,9 @@ private:
     QPushButton *m_back = nullptr;
     QPushButton *m_finish = nullptr;
     QPushButton *m_report = nullptr;
-    // Labels whose new text waits for the end of the frame to be painted.
-    QList<QLabel *> m_held;
+    // Labels and the bar whose new value waits for the end of the frame to be
+    // painted.
+    QList<QWidget *> m_held;
     QTimer *m_frameEnd = nullptr;
     QElapsedTimer m_lastPaint;
 };

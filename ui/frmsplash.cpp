@@ -57,9 +57,9 @@ FrmSplash::FrmSplash(QWidget *parent)
                                    Fonts::named(kArial, 18, true));
     m_lblProductName = addLabel(QStringLiteral("lblProductName"), QRect(2160, 720, 4215, 615),
                                 Fonts::named(kArial, 24, true));
-    QLabel *platform = addLabel(QStringLiteral("lblPlatform"), QRect(3360, 1320, 3015, 375),
-                                Fonts::named(kArial, 12, true));
-    platform->setText(QStringLiteral("Windows 95 / 98 / NT4 / XP"));
+    m_lblPlatform = addLabel(QStringLiteral("lblPlatform"), QRect(3360, 1320, 3015, 375),
+                             Fonts::named(kArial, 12, true));
+    m_lblPlatform->setText(QStringLiteral("Windows 95 / 98 / NT4 / XP"));
     m_lblVersion = addLabel(QStringLiteral("lblVersion"), QRect(4800, 1680, 1575, 375),
                             Fonts::named(kArial, 12, true));
     m_lblCopyright = addLabel(QStringLiteral("lblCopyright"), QRect(3960, 2040, 2415, 255),
@@ -83,8 +83,6 @@ QLabel *FrmSplash::addLabel(const QString &name, const QRect &twips, const QFont
     label->setObjectName(name);
     label->setFont(font);
     label->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    // Right edges stay on one line; the large labels grow leftwards to fit
-    // their text, as a label sized to its text would.
     QRect pixels = Twips::rect(twips.x(), twips.y(), twips.width(), twips.height());
     label->setGeometry(pixels);
     return label;
@@ -99,13 +97,20 @@ void FrmSplash::Form_Load()
     m_lblProductName->setText(AppInfo::kTitle);
     m_lblCompanyProduct->setText(AppInfo::kCompanyName);
     m_lblCopyright->setText(AppInfo::kCopyright);
-    for (QLabel *label : {m_lblVersion, m_lblProductName, m_lblCompanyProduct}) {
-        const int needed = label->sizeHint().width();
-        if (needed > label->width()) {
-            const int right = label->geometry().right();
-            label->setGeometry(right - needed + 1, label->y(), needed, label->height());
-        }
-    }
+    // The copyright line has a fixed size by design, but a face wider than
+    // Arial must not cut it off either.
+    for (QLabel *label :
+         {m_lblVersion, m_lblProductName, m_lblCompanyProduct, m_lblPlatform, m_lblCopyright})
+        fitToText(label);
+}
+
+// Right edges stay on one line: a label grows leftwards, and downwards,
+// until its text fits, as a label sized to its text would.
+void FrmSplash::fitToText(QLabel *label)
+{
+    const QSize needed = label->sizeHint().expandedTo(label->size());
+    const int right = label->geometry().right();
+    label->setGeometry(right - needed.width() + 1, label->y(), needed.width(), needed.height());
 }
 
 void FrmSplash::showSplash()

@@ -28,12 +28,14 @@ protected:
 private:
     void Form_Load();
     QLabel *addLabel(const QString &name, const QRect &twips, const QFont &font);
+    static void fitToText(QLabel *label);
 
     QFrame *m_frame = nullptr;
     QTimer *m_timer = nullptr;
     QLabel *m_lblVersion = nullptr;
     QLabel *m_lblProductName = nullptr;
     QLabel *m_lblCompanyProduct = nullptr;
+    QLabel *m_lblPlatform = nullptr;
     QLabel *m_lblCopyright = nullptr;
     bool m_placed = false;
 };

@@ -1,6 +1,7 @@
 #include "ui/wizardpage.h"
 
 #include "ui/fonts.h"
+#include "ui/pagearea.h"
 #include "ui/twips.h"
 #include "ui/windowplacement.h"
 
@@ -10,8 +11,6 @@
 #include <QPushButton>
 
 namespace {
-constexpr int kClientWidth = 6450;
-constexpr int kClientHeight = 2625;
 constexpr char kCaptionPrefix[] = "Label";
 } // namespace
 
@@ -45,7 +44,7 @@ WizardPage::WizardPage(const QString &caption, QWidget *parent)
 {
     setWindowTitle(caption);
     setFont(Fonts::pageDefault());
-    setFixedSize(Twips::size(kClientWidth, kClientHeight));
+    setFixedSize(Twips::size(PageArea::kWidth, PageArea::kHeight));
     setSizeGripEnabled(false);
     makeWizardPicture(QStringLiteral("Picture2"), QRect(600, 480, 1095, 1335), this);
 }

@@ -3,6 +3,7 @@
 
 #include "commandinterpreter.h"
 #include "drive.h"
+#include "ratemismatch.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -149,10 +150,11 @@ private:
 };
 
 std::unique_ptr<QSerialPort> openPort(const QString &name,
-                                      QSerialPort::FlowControl flow = QSerialPort::SoftwareControl)
+                                      QSerialPort::FlowControl flow = QSerialPort::SoftwareControl,
+                                      qint32 baud = QSerialPort::Baud9600)
 {
     auto port = std::make_unique<QSerialPort>(name);
-    port->setBaudRate(QSerialPort::Baud9600);
+    port->setBaudRate(baud);
     port->setDataBits(QSerialPort::Data8);
     port->setParity(QSerialPort::NoParity);
     port->setStopBits(QSerialPort::OneStop);
@@ -248,6 +250,9 @@ private Q_SLOTS:
     void hangup();
     void autoMode_data();
     void autoMode();
+    void rateMismatch_data();
+    void rateMismatch();
+    void mismatchReadsTheSameHoweverCut();
 
 private:
     QString path(const char *name) const { return m_dir->filePath(QLatin1String(name)); }
@@ -659,6 +664,80 @@ void TestDriveSim::autoMode()
     QVERIFY2(got.marks.first().first >= kPacingSlack * Drive::kAutoWaitMs,
              qPrintable(QString::number(got.marks.first().first)));
     QVERIFY(!QFile::exists(received));
+}
+
+void TestDriveSim::rateMismatch_data()
+{
+    QTest::addColumn<bool>("driveSends");
+    QTest::addColumn<int>("pcBaud");
+    QTest::newRow("drive sends, both at 9600") << true << 9600;
+    QTest::newRow("drive sends, PC at 19200") << true << 19200;
+    QTest::newRow("drive receives, both at 9600") << false << 9600;
+    QTest::newRow("drive receives, PC at 4800") << false << 4800;
+}
+
+// A drive told to garble a mismatched line at 9600 baud: what crosses it is byte-exact when
+// the PC's port runs at the same rate, and wrong, without its end of data, when not.
+void TestDriveSim::rateMismatch()
+{
+    QFETCH(bool, driveSends);
+    QFETCH(int, pcBaud);
+    const bool match = pcBaud == 9600;
+    const QByteArray text = contents(sample("params.jxf")).left(300);
+    const QString file = path("line.jxf");
+    QVERIFY(writeFile(file, text));
+    Sim sim(m_dir->path());
+    QVERIFY(sim.start(
+        {QStringLiteral("--baud"), QStringLiteral("9600"), QStringLiteral("--garble-mismatch"),
+         driveSends ? QStringLiteral("--transmit") : QStringLiteral("--receive"), file}));
+    auto port = openPort(sim.link(), QSerialPort::SoftwareControl, pcBaud);
+    QVERIFY(port);
+    QVERIFY(sim.event(QStringLiteral("OPENED")));
+    QByteArray crossed;
+    if (driveSends) {
+        QVERIFY(sim.event(QStringLiteral("TX-DONE")));
+        Arrivals got;
+        got.readFor(*port, 100);
+        crossed = got.data;
+    } else {
+        QCOMPARE(port->write(text), text.size());
+        QVERIFY(port->waitForBytesWritten(kEventTimeoutMs) || port->bytesToWrite() == 0);
+        QVERIFY(waitUntil([&] { return contents(file).size() >= (match ? text.size() : 1); },
+                          kEventTimeoutMs));
+        port->close();
+        QVERIFY(sim.event(QStringLiteral("CLOSED")));
+        crossed = contents(file);
+    }
+    const QByteArray sent = driveSends ? text + kCtrlZ : text;
+    QCOMPARE(sim.seen(QStringLiteral("GARBLED")), !match);
+    if (match) {
+        QCOMPARE(crossed, sent);
+        return;
+    }
+    // As a UART at the other rate reads them, every character of them.
+    QCOMPARE(crossed, driveSends ? RateMismatch::garbled(sent, 9600, pcBaud)
+                                 : RateMismatch::garbled(sent, pcBaud, 9600));
+    QVERIFY(crossed != sent);
+    QVERIFY(!crossed.endsWith(kCtrlZ));
+}
+
+// Whether the PC's characters come in one read or one at a time, the drive reads the same.
+void TestDriveSim::mismatchReadsTheSameHoweverCut()
+{
+    const QByteArray text = contents(sample("drive-dump.mmi")).left(500);
+    for (const auto &[sender, receiver] : {std::pair{9600, 19200}, std::pair{9600, 4800},
+                                           std::pair{57600, 9600}, std::pair{300, 1200}}) {
+        const QByteArray whole = RateMismatch::garbled(text, sender, receiver);
+        RateMismatch line;
+        line.start(sender, receiver);
+        QByteArray piecewise;
+        for (const char c : text)
+            piecewise += line.pass(QByteArray(1, c));
+        piecewise += line.finish();
+        QCOMPARE(piecewise, whole);
+        QVERIFY(whole != text);
+    }
+    QCOMPARE(RateMismatch::garbled(text, 9600, 9600), text);
 }
 
 QTEST_GUILESS_MAIN(TestDriveSim)

@@ -4,6 +4,7 @@
 #include "drive.h"
 #include "panelcontroller.h"
 #include "panelwindow.h"
+#include "placement.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -55,6 +56,10 @@ private Q_SLOTS:
     void baudRateMatchesTheProgramsList();
     void goSilent();
     void windowSendsTheParameterFile();
+    void rateOtherThanTheProgramsGarbles();
+    void placedClearOfTheWizard_data();
+    void placedClearOfTheWizard();
+    void windowOpensBesideTheWizard();
 
 private:
     QTemporaryDir m_dir;
@@ -186,6 +191,70 @@ void TestDriveSimPanel::windowSendsTheParameterFile()
     QTRY_COMPARE(count->text(), QString("%1 characters").arg(expected.size()));
     port.close();
     drive.shutDown();
+}
+
+// The panel's drive at 9600 baud, the PC's port at 19200: the PC reads garbage, and the
+// panel says why.
+void TestDriveSimPanel::rateOtherThanTheProgramsGarbles()
+{
+    Drive drive;
+    PanelController controller(drive, sampleFiles(m_dir.filePath("rx.jxf")));
+    QVERIFY(QDir().mkpath(m_dir.filePath("dosdevices")));
+    QCOMPARE(drive.start(m_dir.filePath("dosdevices/com1")), QString());
+    QCOMPARE(controller.select(LinkFunction::JxfTransmit), QString());
+    QSerialPort port(m_dir.filePath("dosdevices/com1"));
+    port.setBaudRate(QSerialPort::Baud19200);
+    QVERIFY(port.open(QIODevice::ReadWrite));
+    QTRY_VERIFY_WITH_TIMEOUT(controller.status().contains("garbled"), kTransferTimeoutMs);
+    QVERIFY2(controller.status().contains("19200") && controller.status().contains("9600"),
+             qPrintable(controller.status()));
+    QByteArray got;
+    QTRY_VERIFY_WITH_TIMEOUT((got += port.readAll()).size() >= 100, kTransferTimeoutMs);
+    QVERIFY(!readFile(sample("params.jxf")).startsWith(got.left(100)));
+    port.close();
+    drive.shutDown();
+}
+
+void TestDriveSimPanel::placedClearOfTheWizard_data()
+{
+    QTest::addColumn<QSize>("screen");
+    QTest::addColumn<QString>("side"); // where the panel goes; empty: no room clear of the page
+    QTest::newRow("wide screen: to the right") << QSize(1920, 1080) << "right";
+    QTest::newRow("too narrow beside, room below") << QSize(1024, 768) << "below";
+    QTest::newRow("no room anywhere") << QSize(640, 300) << QString();
+}
+
+void TestDriveSimPanel::placedClearOfTheWizard()
+{
+    QFETCH(QSize, screen);
+    QFETCH(QString, side);
+    const QRect area(QPoint(0, 24), screen); // below a top bar
+    QRect page(QPoint(), QSize(430, 175));
+    page.moveCenter(area.center());
+    const QSize panel(460, 200);
+    const QRect placed(Placement::beside(area, page, panel), panel);
+    QVERIFY(area.contains(placed));
+    if (side.isEmpty())
+        return;
+    const QRect clear = page.adjusted(-Placement::kClearance, -Placement::kClearance,
+                                      Placement::kClearance, Placement::kClearance);
+    QVERIFY(!placed.intersects(clear));
+    QCOMPARE(side == "right" ? placed.left() > page.right() : placed.top() > page.bottom(), true);
+}
+
+// The demo's panel must not open hidden behind the program's page 1.
+void TestDriveSimPanel::windowOpensBesideTheWizard()
+{
+    Drive drive;
+    PanelController controller(drive, sampleFiles(m_dir.filePath("rx.jxf")));
+    PanelWindow window(controller);
+    Placement::besideWizard(window);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QRect page = Placement::wizardPage();
+    QVERIFY(page.width() > 0 && page.height() > 0);
+    QVERIFY(!window.frameGeometry().intersects(page));
+    QVERIFY(window.screen()->availableGeometry().contains(window.frameGeometry()));
 }
 
 QTEST_MAIN(TestDriveSimPanel)

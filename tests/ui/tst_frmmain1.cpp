@@ -247,6 +247,31 @@ private Q_SLOTS:
         QCOMPARE(int(transferState().iTransferType), transfer);
     }
 
+    // A file to receive into need not exist yet: its name is typed into the
+    // dialog as on any other desktop.
+    void browseTakesANewFileName()
+    {
+        FrmMain1 &page = shownPage();
+        QTemporaryDir folder;
+        QDir::setCurrent(folder.path());
+        bool ownDialog = false;
+        CommonDialog::setResponder([&](QFileDialog &dialog) {
+            ownDialog = dialog.testOption(QFileDialog::DontUseNativeDialog);
+            dialog.open();
+            auto *name = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            if (!name)
+                return false;
+            QTest::keyClicks(name, QStringLiteral("new unit.mmi"));
+            QTest::keyClick(name, Qt::Key_Return);
+            return !dialog.isVisible() && dialog.result() == QDialog::Accepted;
+        });
+        button("Open")->click();
+        QVERIFY2(ownDialog, "a desktop's open dialog refuses a name that does not exist");
+        QCOMPARE(page.txtFile()->text(),
+                 QDir::toNativeSeparators(folder.filePath(QStringLiteral("new unit.mmi"))));
+        QVERIFY(!QFile::exists(folder.filePath(QStringLiteral("new unit.mmi"))));
+    }
+
     void browseCancelWritesBackTheLastConfirmedName()
     {
         FrmMain1 &page = shownPage();

@@ -5,35 +5,48 @@
 
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QPaintEvent>
 #include <QPointer>
+#include <QProgressBar>
 #include <QtTest>
+
+#include <functional>
 
 namespace {
 
-constexpr int kFrameMs = 16;
+constexpr int kFrameMs = int(FrmMain3::kFrameMs);
 constexpr int kSettleMs = 5 * kFrameMs;
 
-// Records the text a label shows each time it is painted.
+// Records what a widget shows each time it is painted (only when all of it
+// is, if asked): a label's text by default.
 class PaintLog : public QObject
 {
 public:
-    explicit PaintLog(QLabel *label)
-        : m_label(label)
+    PaintLog(QWidget *widget, std::function<QString()> shown, bool wholeOnly = false)
+        : m_widget(widget)
+        , m_shown(std::move(shown))
+        , m_wholeOnly(wholeOnly)
     {
-        label->installEventFilter(this);
+        widget->installEventFilter(this);
     }
+    explicit PaintLog(QLabel *label)
+        : PaintLog(label, [label] { return label->text(); })
+    {}
     QStringList painted;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (watched == m_label && event->type() == QEvent::Paint)
-            painted.append(m_label->text());
+        if (watched == m_widget && event->type() == QEvent::Paint &&
+            (!m_wholeOnly || static_cast<QPaintEvent *>(event)->rect().contains(m_widget->rect())))
+            painted.append(m_shown());
         return false;
     }
 
 private:
-    QPointer<QLabel> m_label;
+    QPointer<QWidget> m_widget;
+    std::function<QString()> m_shown;
+    bool m_wholeOnly;
 };
 
 QLabel *pageLabel(const char *name)
@@ -96,6 +109,43 @@ private Q_SLOTS:
                                 .arg(log.painted.size())
                                 .arg(n)
                                 .arg(frames)));
+    }
+
+    // As the loop shows a percentage: the bar, the count, then the label.
+    void barShowsThePercentWithinTheFrame_data()
+    {
+        QTest::addColumn<int>("step");
+        QTest::addColumn<int>("last");
+        QTest::addColumn<bool>("framePerUpdate");
+        QTest::newRow("one percent a frame, as a slow receive") << 1 << 10 << true;
+        QTest::newRow("many updates in one frame") << 3 << 30 << false;
+    }
+    void barShowsThePercentWithinTheFrame()
+    {
+        QFETCH(int, step);
+        QFETCH(int, last);
+        QFETCH(bool, framePerUpdate);
+        FrmMain3 &page = frmMain3();
+        auto *bar = page.findChild<QProgressBar *>(QStringLiteral("ProgressBar1"));
+        QLabel *percentLabel = pageLabel("lblPercent");
+        PaintLog log(
+            bar, [bar] { return QString::number(bar->value()); }, true);
+        for (int percent = step; percent <= last; percent += step) {
+            page.setProgress(percent);
+            page.setLabel(ViewLabel::ByteCount, countText(percent * 100));
+            page.repaintLabel(ViewLabel::ByteCount);
+            page.setLabel(ViewLabel::Percent, QStringLiteral(" %1%").arg(percent));
+            page.repaintLabel(ViewLabel::Percent);
+            QCoreApplication::processEvents();
+            QCOMPARE(bar->value(), percentLabel->text().chopped(1).trimmed().toInt());
+            if (!framePerUpdate)
+                continue;
+            QTest::qWait(2 * kFrameMs);
+            QCOMPARE(log.painted.value(log.painted.size() - 1), QString::number(percent));
+        }
+        QTest::qWait(kSettleMs);
+        QCOMPARE(log.painted.value(log.painted.size() - 1), QString::number(bar->value()));
+        QVERIFY(bar->updatesEnabled());
     }
 
     // The end of a run sets its texts without asking for a paint.

@@ -1,5 +1,5 @@
-// Printing from the report window: one document for the whole run, read
-// back from the PDF it becomes.
+// Printing from the report window: each click one complete job, read back
+// from the PDF it becomes.
 #include "common/uitest.h"
 #include "report/frmreport.h"
 #include "report/reportbox.h"
@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
@@ -59,6 +60,25 @@ QString cupsPdfFolder()
     return out.replace(QStringLiteral("${HOME}"), QString::fromLocal8Bit(user ? user->pw_dir : ""));
 }
 
+// The new PDFs in folder that hold one report ending in one of the tokens,
+// by token.
+QMap<QString, QString> finishedJobs(const QString &folder, const QStringList &before,
+                                    const QStringList &tokens)
+{
+    QMap<QString, QString> jobOf;
+    for (const QString &name : QDir(folder).entryList({QStringLiteral("*.pdf")}, QDir::Files)) {
+        if (before.contains(name))
+            continue;
+        const QString pdf = QDir(folder).filePath(name);
+        const QString text = pdfText(pdf);
+        for (const QString &token : tokens) {
+            if (text.contains(token) && text.count(QStringLiteral("P1 = 0050")) == 1)
+                jobOf.insert(token, pdf);
+        }
+    }
+    return jobOf;
+}
+
 } // namespace
 
 class TestReportPrint : public QObject
@@ -76,13 +96,14 @@ private:
         frmReport().showReport();
     }
     void clickPrint() { frmReport().findChild<QPushButton *>(QStringLiteral("cbPrint"))->click(); }
-    void printToPdf(const QString &pdf)
+    // Job n (from 1) goes to the PDF named by pattern with %1 replaced by n.
+    void printToPdf(const QString &pattern)
     {
-        ReportPrinter::setPrinterFactory([this, pdf] {
+        ReportPrinter::setPrinterFactory([this, pattern] {
             ++m_printersMade;
             auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
             printer->setOutputFormat(QPrinter::PdfFormat);
-            printer->setOutputFileName(pdf);
+            printer->setOutputFileName(pattern.arg(m_printersMade));
             return printer;
         });
     }
@@ -96,47 +117,43 @@ private Q_SLOTS:
     void cleanup()
     {
         m_messages.reset();
-        ReportPrinter::endDocument();
         ReportPrinter::setPrinterFactory({});
         unloadAllWindows();
         QVERIFY2(noWindowLeft(), "a window was left loaded");
     }
 
-    void printTwiceIntoOneDocument()
+    void eachPrintIsOneCompleteDocument()
     {
         if (!haveTool("pdftotext"))
             QSKIP("pdftotext (poppler-utils) is needed to read the printed PDF");
-        const QString pdf = m_dir.filePath(QStringLiteral("twice.pdf"));
-        printToPdf(pdf);
+        printToPdf(m_dir.filePath(QStringLiteral("job%1.pdf")));
         showReport(kReport);
         clickPrint();
+        // Complete at once: nothing else is done before it is read back.
+        const QString first = pdfText(m_dir.filePath(QStringLiteral("job1.pdf")));
+        QCOMPARE(first.count(QStringLiteral("Transfer initiated on 7 Dec 2026 at 13:02:03")), 1);
+        QCOMPARE(first.count(QStringLiteral("P1 = 0050")), 1);
+
         // What is printed is the box as it stands, the user's edits included.
         QTextCursor end = frmReport().txtReport()->textCursor();
         end.movePosition(QTextCursor::End);
         end.insertText(QStringLiteral("SIGNED OFF"));
         clickPrint();
         QVERIFY(m_messages->shown.isEmpty());
-
-        // The document outlives the window and goes out only when ended.
-        frmReport().cbClose_Click();
-        QVERIFY(ReportPrinter::isDocumentOpen());
-        QCOMPARE(m_printersMade, 1);
-        QVERIFY(ReportPrinter::endDocument());
-        QVERIFY(!ReportPrinter::isDocumentOpen());
-
-        const QString text = pdfText(pdf);
-        QCOMPARE(text.count(QStringLiteral("Transfer initiated on 7 Dec 2026 at 13:02:03")), 2);
-        QCOMPARE(text.count(QStringLiteral("P1 = 0050")), 2);
-        QCOMPARE(text.count(QStringLiteral("SIGNED OFF")), 1);
-        QVERIFY(text.indexOf(QStringLiteral("SIGNED OFF")) >
-                text.lastIndexOf(QStringLiteral("P1 = 0050")));
+        QCOMPARE(m_printersMade, 2);
+        const QString second = pdfText(m_dir.filePath(QStringLiteral("job2.pdf")));
+        QCOMPARE(second.count(QStringLiteral("P1 = 0050")), 1);
+        QVERIFY(second.indexOf(QStringLiteral("SIGNED OFF")) >
+                second.indexOf(QStringLiteral("P1 = 0050")));
+        QVERIFY(!pdfText(m_dir.filePath(QStringLiteral("job1.pdf")))
+                     .contains(QStringLiteral("SIGNED OFF")));
     }
 
     void longReportFlowsOn()
     {
         if (!haveTool("pdftotext"))
             QSKIP("pdftotext (poppler-utils) is needed to read the printed PDF");
-        const QString pdf = m_dir.filePath(QStringLiteral("long.pdf"));
+        const QString pdf = m_dir.filePath(QStringLiteral("long%1.pdf"));
         printToPdf(pdf);
         QString text;
         for (int i = 1; i <= 150; ++i)
@@ -144,9 +161,8 @@ private Q_SLOTS:
         const QString wide = QString(300, QLatin1Char('W')) + QStringLiteral("TAIL");
         showReport(text + wide);
         clickPrint();
-        QVERIFY(ReportPrinter::endDocument());
 
-        const QString printed = pdfText(pdf);
+        const QString printed = pdfText(pdf.arg(1));
         QVERIFY(printed.contains(QLatin1Char('\f'))); // more than one page
         QVERIFY(printed.contains(QStringLiteral("LINE 150")));
         QString joined = printed;
@@ -162,10 +178,11 @@ private Q_SLOTS:
         QCOMPARE(m_messages->texts(),
                  QStringList{QStringLiteral("No default printer is set up.\r"
                                             "The report has not been printed.")});
-        QVERIFY(!ReportPrinter::isDocumentOpen());
         QVERIFY(frmReport().isVisible());
     }
 
+    // Two clicks, two jobs that the printer has finished while the program
+    // still runs.
     void throughTheSystemDefaultPrinter()
     {
         if (QPrinterInfo::defaultPrinter().isNull())
@@ -176,27 +193,28 @@ private Q_SLOTS:
             QSKIP("cups-pdf's configuration, pdftotext or pdffonts is missing");
         const QStringList filter{QStringLiteral("*.pdf")};
         const QStringList before = QDir(folder).entryList(filter, QDir::Files);
-        showReport(kReport + QStringLiteral("THROUGH CUPS 4711"));
-        clickPrint();
+        const QString token =
+            QStringLiteral("THROUGH CUPS %1 ").arg(QCoreApplication::applicationPid());
+        const QStringList tokens{token + QLatin1Char('A'), token + QLatin1Char('B')};
+        for (const QString &t : tokens) {
+            showReport(kReport + t);
+            clickPrint();
+        }
         QVERIFY(m_messages->shown.isEmpty());
-        QVERIFY(ReportPrinter::endDocument());
 
-        QStringList added;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (added = QDir(folder).entryList(filter, QDir::Files), added.size() > before.size()),
-            60000);
-        for (const QString &name : before)
-            added.removeAll(name);
-        QVERIFY(!added.isEmpty());
-        const QString pdf = QDir(folder).filePath(added.constFirst());
-        // cups-pdf may still be writing the file when it appears.
-        QTRY_VERIFY_WITH_TIMEOUT(pdfText(pdf).contains(QStringLiteral("THROUGH CUPS 4711")), 30000);
+        // cups-pdf writes each job as a file of its own, and may still be
+        // writing one when it appears.
+        QMap<QString, QString> jobOf;
+        QTRY_VERIFY_WITH_TIMEOUT((jobOf = finishedJobs(folder, before, tokens)).size() == 2, 90000);
+        QVERIFY(jobOf.value(tokens.at(0)) != jobOf.value(tokens.at(1)));
+        const QString pdf = jobOf.value(tokens.at(0));
         QVERIFY(pdfText(pdf).contains(QStringLiteral("Data recieved at 19200 baud on COM3")));
         QProcess fonts;
         fonts.start(QStringLiteral("pdffonts"), {pdf});
         QVERIFY(fonts.waitForFinished(30000));
         const QString faces = QString::fromLatin1(fonts.readAllStandardOutput());
-        QVERIFY(QFile::remove(pdf));
+        for (const QString &job : jobOf)
+            QVERIFY(QFile::remove(job));
         QVERIFY2(faces.contains(QRegularExpression(QStringLiteral("Mono|Courier"))),
                  "the report is not printed in a monospace face");
     }

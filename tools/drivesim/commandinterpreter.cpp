@@ -57,6 +57,15 @@ bool isOff(const QString &rest)
     return rest == QLatin1String("off");
 }
 
+std::optional<bool> onOrOff(const QString &rest)
+{
+    if (rest == QLatin1String("on"))
+        return true;
+    if (isOff(rest))
+        return false;
+    return std::nullopt;
+}
+
 } // namespace
 
 const CommandInterpreter::Command CommandInterpreter::kCommands[] = {
@@ -71,6 +80,7 @@ const CommandInterpreter::Command CommandInterpreter::kCommands[] = {
     {"baud", &CommandInterpreter::baud},
     {"start-delay", &CommandInterpreter::startDelay},
     {"eof", &CommandInterpreter::eof},
+    {"garble-mismatch", &CommandInterpreter::garbleMismatch},
     {"rx-buffer", &CommandInterpreter::rxBuffer},
     {"rx-capacity", &CommandInterpreter::rxCapacity},
     {"xoff-high", &CommandInterpreter::xoffHigh},
@@ -198,10 +208,22 @@ CommandOutcome CommandInterpreter::startDelay(const QString &rest)
 
 CommandOutcome CommandInterpreter::eof(const QString &rest)
 {
-    if (rest != QLatin1String("on") && !isOff(rest))
+    const auto on = onOrOff(rest);
+    if (!on)
         return failure(QStringLiteral("usage: eof on|off"));
     DriveSettings settings = m_drive.settings();
-    settings.sendEof = !isOff(rest);
+    settings.sendEof = *on;
+    m_drive.setSettings(settings);
+    return {};
+}
+
+CommandOutcome CommandInterpreter::garbleMismatch(const QString &rest)
+{
+    const auto on = onOrOff(rest);
+    if (!on)
+        return failure(QStringLiteral("usage: garble-mismatch on|off"));
+    DriveSettings settings = m_drive.settings();
+    settings.garbleMismatch = *on;
     m_drive.setSettings(settings);
     return {};
 }

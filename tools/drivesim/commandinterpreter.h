@@ -20,6 +20,7 @@ struct CommandOutcome
 //   transmit FILE | receive FILE | idle | auto | quit
 //   silence MS AFTER | silence off        hangup AFTER | hangup off
 //   xoff-hold AFTER MS | xoff-hold off    baud B (0: unpaced) | start-delay MS | eof on|off
+//   garble-mismatch on|off
 //   rx-buffer CAPACITY XOFF-HIGH XON-LOW | rx-capacity N | xoff-high N | xon-low N
 //   receive-file FILE | dump-file FILE
 class CommandInterpreter
@@ -50,6 +51,7 @@ private:
     CommandOutcome baud(const QString &rest);
     CommandOutcome startDelay(const QString &rest);
     CommandOutcome eof(const QString &rest);
+    CommandOutcome garbleMismatch(const QString &rest);
     CommandOutcome rxBuffer(const QString &rest);
     CommandOutcome rxCapacity(const QString &rest);
     CommandOutcome xoffHigh(const QString &rest);

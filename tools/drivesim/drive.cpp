@@ -81,7 +81,7 @@ void Drive::onDisconnected()
     if (m_activity == Activity::Receiving) {
         for (QByteArray rest = m_line.read(kDiscardChunk); !rest.isEmpty();
              rest = m_line.read(kDiscardChunk))
-            m_rx.accept(rest);
+            m_rx.accept(fromLine(rest));
     }
     endActivity(true);
     Q_EMIT closed();
@@ -90,6 +90,8 @@ void Drive::onDisconnected()
 void Drive::beginActivity()
 {
     m_tx.reset();
+    m_lineIn.stop();
+    m_lineInSet = false;
     m_rxSession = false;
     m_activityClock.start();
     switch (m_mode) {
@@ -113,6 +115,7 @@ void Drive::beginActivity()
 void Drive::endActivity(bool keepBuffered)
 {
     if (m_activity == Activity::Receiving) {
+        m_rx.accept(m_lineIn.finish());
         const QString problem = m_rx.finish(m_line, keepBuffered);
         if (!problem.isEmpty())
             fail(problem);
@@ -144,7 +147,9 @@ bool Drive::loadPayload(const QString &path)
 
 void Drive::startTransmit()
 {
-    m_tx.start(m_payload, charsPerSecond(m_settings.baud), m_settings.faults);
+    const int pcBaud = mismatchedPcBaud();
+    m_tx.start(pcBaud ? RateMismatch::garbled(m_payload, m_settings.baud, pcBaud) : m_payload,
+               charsPerSecond(m_settings.baud), m_settings.faults);
     m_activity = Activity::Transmitting;
     m_txReported = -1;
     m_txReportClock.start();
@@ -159,11 +164,36 @@ void Drive::startReceive(const QString &path, const QByteArray &alreadyRead)
         m_activity = Activity::Draining;
         return;
     }
-    m_rx.accept(alreadyRead);
+    m_rx.accept(fromLine(alreadyRead));
     m_rxSession = true;
     m_rxReported = -1;
     m_rxReportClock.start();
     m_activity = Activity::Receiving;
+}
+
+// The program's rate when the drive is told to garble a line whose two ends disagree and
+// they do; otherwise 0. Said once per session.
+int Drive::mismatchedPcBaud()
+{
+    if (!m_settings.garbleMismatch || m_settings.baud <= 0)
+        return 0;
+    const int pcBaud = m_line.programBaud();
+    if (pcBaud <= 0 || pcBaud == m_settings.baud)
+        return 0;
+    Q_EMIT ratesDiffer(pcBaud);
+    return pcBaud;
+}
+
+QByteArray Drive::fromLine(const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return bytes;
+    if (!m_lineInSet) {
+        m_lineInSet = true;
+        if (const int pcBaud = mismatchedPcBaud())
+            m_lineIn.start(pcBaud, m_settings.baud);
+    }
+    return m_lineIn.pass(bytes);
 }
 
 void Drive::tick()
@@ -197,7 +227,7 @@ void Drive::pumpIncoming()
 {
     switch (m_activity) {
     case Activity::Receiving:
-        m_rx.accept(m_line.read(m_rx.room()));
+        m_rx.accept(fromLine(m_line.read(m_rx.room())));
         break;
     case Activity::AutoWaiting:
         pumpAutoWaiting();

@@ -2,6 +2,7 @@
 
 #include "drivesettings.h"
 #include "ptyline.h"
+#include "ratemismatch.h"
 #include "receiver.h"
 #include "transmitter.h"
 
@@ -56,6 +57,9 @@ Q_SIGNALS:
     void txDone(qint64 count);
     void rxProgress(qint64 total);
     void pcStopped(bool stopped);
+    // The program's port runs at pcBaud, not at the drive's rate, and the line garbles what
+    // crosses it this session.
+    void ratesDiffer(int pcBaud);
     void hungUp();
     void error(const QString &text);
 
@@ -78,6 +82,8 @@ private:
     bool loadPayload(const QString &path);
     void startTransmit();
     void startReceive(const QString &path, const QByteArray &alreadyRead);
+    QByteArray fromLine(const QByteArray &bytes);
+    int mismatchedPcBaud();
     void fail(const QString &text);
 
     PtyLine m_line;
@@ -91,6 +97,10 @@ private:
     QByteArray m_payload;
     Transmitter m_tx;
     Receiver m_rx;
+    // What the drive makes of the PC's characters; set up when the first ones arrive, by
+    // which time the program has surely set its port.
+    RateMismatch m_lineIn;
+    bool m_lineInSet = false;
     bool m_rxSession = false;
     qint64 m_rxReported = -1;
     QElapsedTimer m_rxReportClock;

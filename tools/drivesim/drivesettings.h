@@ -48,6 +48,9 @@ struct DriveSettings
 {
     // 0: as fast as the pty takes.
     int baud = 0;
+    // When the program's port runs at another rate than baud, characters cross the line as
+    // a UART at the other rate reads them (see RateMismatch), both ways.
+    bool garbleMismatch = false;
     int startDelayMs = 300;
     bool sendEof = true;
     ReceiveBuffer buffer;

@@ -46,6 +46,8 @@ void connectEvents(Drive &drive)
                      [](qint64 total) { printEvent("RX", QString::number(total)); });
     QObject::connect(&drive, &Drive::pcStopped,
                      [](bool stopped) { printEvent(stopped ? "XOFF" : "XON"); });
+    QObject::connect(&drive, &Drive::ratesDiffer,
+                     [](int pcBaud) { printEvent("GARBLED", QString::number(pcBaud)); });
     QObject::connect(&drive, &Drive::hungUp, [] { printEvent("HUNGUP"); });
     QObject::connect(&drive, &Drive::error, [](const QString &text) { printEvent("ERROR", text); });
 }
@@ -74,6 +76,8 @@ void addOptions(QCommandLineParser &parser)
         {QStringLiteral("start-delay"), QStringLiteral("Wait MS after the open (default 300)."),
          QStringLiteral("ms")},
         {QStringLiteral("no-eof"), QStringLiteral("Do not end a transmission with Ctrl-Z.")},
+        {QStringLiteral("garble-mismatch"),
+         QStringLiteral("Garble the line when the PC's port runs at another rate than --baud.")},
         {QStringLiteral("rx-capacity"), QStringLiteral("Receive buffer size (default 1024)."),
          QStringLiteral("n")},
         {QStringLiteral("xoff-high"), QStringLiteral("Send XOFF at this fill (default 768)."),
@@ -110,6 +114,8 @@ QStringList commandsFrom(const QCommandLineParser &parser)
     valued("start-delay", "start-delay");
     if (parser.isSet(QStringLiteral("no-eof")))
         commands.append(QStringLiteral("eof off"));
+    if (parser.isSet(QStringLiteral("garble-mismatch")))
+        commands.append(QStringLiteral("garble-mismatch on"));
     // The three levels are checked together, so that any order of options works.
     const auto level = [&](const char *option, qint64 fallback) {
         const QString name = QLatin1String(option);

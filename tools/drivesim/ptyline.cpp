@@ -225,6 +225,27 @@ bool PtyLine::discardUnread()
     return false;
 }
 
+int PtyLine::programBaud() const
+{
+    static const struct
+    {
+        speed_t code;
+        int baud;
+    } kRates[] = {{B300, 300},      {B600, 600},       {B1200, 1200},     {B2400, 2400},
+                  {B4800, 4800},    {B9600, 9600},     {B19200, 19200},   {B38400, 38400},
+                  {B57600, 57600},  {B115200, 115200}, {B230400, 230400}, {B460800, 460800},
+                  {B921600, 921600}};
+    termios settings = {};
+    if (m_master < 0 || ::tcgetattr(m_master, &settings) != 0)
+        return 0;
+    const speed_t code = ::cfgetospeed(&settings);
+    for (const auto &rate : kRates) {
+        if (rate.code == code)
+            return rate.baud;
+    }
+    return 0;
+}
+
 bool PtyLine::programUsesSoftwareFlow() const
 {
     termios settings = {};

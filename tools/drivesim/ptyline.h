@@ -50,6 +50,8 @@ public:
     bool discardUnread();
     // Whether the program asked for XON/XOFF on its input (IXON on the slave).
     bool programUsesSoftwareFlow() const;
+    // The rate the program set on its port; 0 when it is not one of the usual rates.
+    int programBaud() const;
 
 Q_SIGNALS:
     void connected();

@@ -4,6 +4,7 @@
 #include "drive.h"
 #include "panelcontroller.h"
 #include "panelwindow.h"
+#include "placement.h"
 #include "process.h"
 
 #include <QApplication>
@@ -85,6 +86,7 @@ int main(int argc, char *argv[])
     if (!drivesim::quitOnTerminationSignals(app))
         std::fprintf(stderr, "drivesim-panel: cannot watch signals: %s\n",
                      qPrintable(qt_error_string(errno)));
+    Placement::besideWizard(window);
     window.show();
     const int code = QApplication::exec();
     drive.shutDown();

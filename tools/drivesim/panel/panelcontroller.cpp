@@ -22,6 +22,7 @@ PanelController::PanelController(Drive &drive, const PanelFiles &files, QObject 
     , m_files(files)
 {
     connectDrive();
+    run(QStringLiteral("garble-mismatch on"));
     run(commandFor(LinkFunction::Off));
     setBaud(kDefaultBaud);
     setStatus(waitingText());
@@ -107,6 +108,14 @@ QString PanelController::run(const QString &command)
     return outcome.error;
 }
 
+QString PanelController::garbledText() const
+{
+    return m_pcBaud ? QStringLiteral(" (garbled: the PC's port runs at %1 baud, the drive at %2)")
+                          .arg(m_pcBaud)
+                          .arg(m_baud)
+                    : QString();
+}
+
 QString PanelController::waitingText() const
 {
     const QString port = m_slave.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(m_slave);
@@ -124,6 +133,7 @@ void PanelController::connectDrive()
     });
     connect(&m_drive, &Drive::opened, this, [this] {
         setByteCount(0);
+        m_pcBaud = 0;
         setStatus(m_function == LinkFunction::Off
                       ? QStringLiteral("PC opened the port; the serial link is off")
                       : functionName(m_function) + QStringLiteral(": PC connected") +
@@ -134,16 +144,20 @@ void PanelController::connectDrive()
     connect(&m_drive, &Drive::txProgress, this, &PanelController::setByteCount);
     connect(&m_drive, &Drive::txDone, this, [this](qint64 count) {
         setByteCount(count);
-        setStatus(functionName(m_function) + QStringLiteral(": all sent"));
+        setStatus(functionName(m_function) + QStringLiteral(": all sent") + garbledText());
     });
     connect(&m_drive, &Drive::rxProgress, this, [this](qint64 total) {
         setByteCount(total);
         if (m_function == LinkFunction::JxfReceive)
-            setStatus(functionName(m_function) + QStringLiteral(": receiving"));
+            setStatus(functionName(m_function) + QStringLiteral(": receiving") + garbledText());
     });
     connect(&m_drive, &Drive::pcStopped, this, [this](bool stopped) {
         setStatus(stopped ? QStringLiteral("PC asked the drive to wait (XOFF)")
                           : functionName(m_function) + QStringLiteral(": PC resumed (XON)"));
+    });
+    connect(&m_drive, &Drive::ratesDiffer, this, [this](int pcBaud) {
+        m_pcBaud = pcBaud;
+        setStatus(functionName(m_function) + garbledText());
     });
     connect(&m_drive, &Drive::hungUp, this, [this] { setStatus(QStringLiteral("Drive hung up")); });
     connect(&m_drive, &Drive::error, this,

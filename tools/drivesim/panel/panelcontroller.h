@@ -32,7 +32,8 @@ public:
     static constexpr qint64 kSilentAfter = 1000;
     static constexpr int kDefaultBaud = 9600;
 
-    // Puts the drive in the state of a drive just switched on: link off, default rate.
+    // Puts the drive in the state of a drive just switched on: link off, default rate. A
+    // rate other than the program's garbles the line, as it would on a real one.
     PanelController(Drive &drive, const PanelFiles &files, QObject *parent = nullptr);
 
     // The menu's texts, as the program's page 2 names them.
@@ -64,6 +65,7 @@ private:
     void setStatus(const QString &status);
     void setByteCount(qint64 count);
     QString waitingText() const;
+    QString garbledText() const;
 
     Drive &m_drive;
     CommandInterpreter m_interpreter;
@@ -74,6 +76,7 @@ private:
     qint64 m_byteCount = 0;
     int m_baud = 0;
     bool m_silent = false;
+    int m_pcBaud = 0; // the program's rate when it is not the drive's, this session
 };
 
 } // namespace drivesim

@@ -11,8 +11,8 @@ namespace drivesim {
 
 namespace {
 
-constexpr int kStatusMinWidth = 360;
-constexpr int kStatusLines = 2;
+constexpr int kStatusMinWidth = 280;
+constexpr int kStatusLines = 3;
 
 QString countText(qint64 count)
 {
@@ -57,7 +57,8 @@ void PanelWindow::buildControls()
     m_status->setAccessibleName(QStringLiteral("Status"));
     m_status->setWordWrap(true);
     m_status->setMinimumWidth(kStatusMinWidth);
-    // Room for a wrapped status from the start, so the window never clips one.
+    // Room for a wrapped status from the start, so the window never clips one;
+    // narrow enough to open beside the wizard on a screen 1280 pixels wide.
     m_status->setMinimumHeight(kStatusLines * m_status->fontMetrics().lineSpacing());
     m_status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_count = new QLabel(countText(m_controller.byteCount()), this);
