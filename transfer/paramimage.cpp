@@ -120,7 +120,7 @@ void Image::Reader::line(QByteArrayView line, qint64 number)
     // Only lines that start with ':' are records, as in the check before a send.
     if (!line.startsWith(kRecordMark))
         return;
-    if (!HexCheck::isValidRecord(line)) {
+    if (HexCheck::recordDamage(line)) {
         damaged(line, number);
         return;
     }
