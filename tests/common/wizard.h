@@ -36,6 +36,12 @@ inline bool writeFile(const QString &path, const QByteArray &bytes)
            file.write(bytes) == bytes.size();
 }
 
+// Repeats of everyCarriedByte() that make a file larger than a pseudo-terminal
+// can buffer (about 64 KiB queued plus 4 KiB read ahead): a send that is to
+// meet the drive's XOFF cannot then hand the whole file to the kernel before
+// the XOFF arrives, however busy the machine.
+constexpr int kPastThePtyBuffer = 400;
+
 // Every character a line with XON/XOFF flow control can carry as data: all
 // byte values but 17 and 19 (XON, XOFF) and 26 (the end of data), repeated.
 inline QByteArray everyCarriedByte(int repeats)

@@ -97,7 +97,7 @@ private Q_SLOTS:
     // the drive gets every character once.
     void driveHoldsXoffForTenSeconds()
     {
-        const QByteArray file = everyCarriedByte(24) + "\r\n:00000001FF\r\n";
+        const QByteArray file = everyCarriedByte(kPastThePtyBuffer) + "\r\n:00000001FF\r\n";
         QVERIFY(writeFile(path("params.jxf"), file));
         QVERIFY(startSim({"--receive", path("drive.jxf"), "--xoff-hold", "2000,10000"}));
         next(2, path("params.jxf"));

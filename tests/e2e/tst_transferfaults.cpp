@@ -103,7 +103,7 @@ private Q_SLOTS:
 
     void driveHoldsXoffInTheMiddleOfASend()
     {
-        const QByteArray file = sendable(everyCarriedByte(24));
+        const QByteArray file = sendable(everyCarriedByte(kPastThePtyBuffer));
         QVERIFY(writeFile(path("params.jxf"), file));
         QVERIFY(startSim({"--receive", path("drive.jxf"), "--xoff-hold", "2000,3000"}));
         next(2, path("params.jxf"));
