@@ -148,7 +148,7 @@ private Q_SLOTS:
     void cancelWhileSending()
     {
         QFETCH(QString, how);
-        const QByteArray file = sendable(QByteArray(6000, 's'));
+        const QByteArray file = sendable(QByteArray(20000, 's'));
         QVERIFY(writeFile(path("params.jxf"), file));
         QVERIFY(startSim({"--baud", "9600", "--receive", path("drive.jxf")}));
         next(2, path("params.jxf"), 5);
