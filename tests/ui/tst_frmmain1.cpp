@@ -1,7 +1,6 @@
 // Page 1 through its real controls.
-#include "app/modmain.h"
-#include "app/transferstate.h"
 #include "common/uitest.h"
+#include "transfer/transfersession.h"
 #include "ui/commondialog.h"
 #include "ui/frmmain1.h"
 #include "ui/frmsplash.h"
@@ -53,7 +52,7 @@ private Q_SLOTS:
         m_startDir = QDir::currentPath();
         mapPortsNowhere();
     }
-    void init() { transferState() = TransferState{}; }
+    void init() { transferSession().state() = TransferState{}; }
     void cleanup()
     {
         CommonDialog::setResponder({});
@@ -149,13 +148,13 @@ private Q_SLOTS:
     {
         MessageRecorder messages;
         FrmMain1 &page = shownPage();
-        transferState().sFileName = QStringLiteral("untouched");
+        transferSession().state().sFileName = QStringLiteral("untouched");
         QTest::keyClick(page.txtFile(), Qt::Key_Return); // Enter presses Next
         QCOMPARE(messages.texts(), QStringList{"No filename specified. Unable to open file."});
         QCOMPARE(messages.shown.first().icon, MsgBox::Icon::Critical);
         QCOMPARE(messages.shown.first().title, QStringLiteral("Quillet"));
         QVERIFY(page.isVisible());
-        QCOMPARE(transferState().sFileName, QStringLiteral("untouched"));
+        QCOMPARE(transferSession().state().sFileName, QStringLiteral("untouched"));
     }
 
     void nextCopiesChoices_data()
@@ -183,7 +182,7 @@ private Q_SLOTS:
         page.cboBaudRate()->setCurrentIndex(baud);
         page.txtFile()->setText(file);
         button("Next")->click();
-        const TransferState &state = transferState();
+        const TransferState &state = transferSession().state();
         QCOMPARE(int(state.iTransferType), transfer);
         QTEST(int(state.iPortNumber), "portNumber");
         QTEST(int(state.lBaudRate), "baudRate");
@@ -206,7 +205,7 @@ private Q_SLOTS:
         button("Next")->click();
         QCOMPARE(messages.shown.size(), 1);
         QVERIFY(page.isVisible());
-        QCOMPARE(transferState().lBaudRate, 0); // nothing copied
+        QCOMPARE(transferSession().state().lBaudRate, 0); // nothing copied
     }
 
     void escapeEndsTheProgram()
@@ -244,7 +243,7 @@ private Q_SLOTS:
         QCOMPARE(seenFilters,
                  QStringList({"All Files (*.*)", "JXF Files (*.JXF)", "MMI Files (*.MMI)"}));
         QCOMPARE(seenDir, QDir::currentPath());
-        QCOMPARE(int(transferState().iTransferType), transfer);
+        QCOMPARE(int(transferSession().state().iTransferType), transfer);
     }
 
     // A file to receive into need not exist yet: its name is typed into the
@@ -279,7 +278,7 @@ private Q_SLOTS:
         CommonDialog::setResponder([](QFileDialog &) { return false; });
         button("Open")->click();
         QVERIFY(page.txtFile()->text().isEmpty()); // nothing confirmed yet in this run
-        QVERIFY(transferState().sFileName.isEmpty());
+        QVERIFY(transferSession().state().sFileName.isEmpty());
 
         QTemporaryDir other;
         const QString chosen = other.filePath(QStringLiteral("drive7.jxf"));
@@ -295,7 +294,7 @@ private Q_SLOTS:
         CommonDialog::setResponder([](QFileDialog &) { return false; });
         button("Open")->click();
         QCOMPARE(page.txtFile()->text(), QDir::toNativeSeparators(chosen));
-        QCOMPARE(transferState().sFileName, QDir::toNativeSeparators(chosen));
+        QCOMPARE(transferSession().state().sFileName, QDir::toNativeSeparators(chosen));
     }
 };
 

@@ -1,4 +1,4 @@
-#include "report/lineends.h"
+#include "settings/lineends.h"
 
 namespace LineEnds {
 
