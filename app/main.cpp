@@ -1,5 +1,6 @@
-#include "app/appinfo.h"
 #include "app/modmain.h"
+#include "settings/appinfo.h"
+#include "ui/exitapplication.h"
 #include "ui/forms.h"
 
 #include <QApplication>
@@ -18,6 +19,7 @@ int main(int argc, char *argv[])
     // The program runs while any window is loaded, visible or hidden.
     QApplication::setQuitOnLastWindowClosed(false);
     Forms::setLastUnloadedHook([] { QCoreApplication::exit(0); });
+    setExitApplicationHook(EndProgram);
 
     Main();
     if (Forms::loadedCount() == 0)

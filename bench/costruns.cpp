@@ -5,6 +5,7 @@
 #include "session.h"
 
 #include "common/wizard.h"
+#include "transfer/commport.h"
 #include "transfer/systemclock.h"
 #include "transfer/transferfile.h"
 #include "transfer/transferloop.h"
@@ -58,9 +59,10 @@ void runBusyTransfer()
 {
     frmMain2().hide();
     frmMain3().showPage();
-    NoWaitPort port(frmMain3().SComms());
+    TransferSession &session = transferSession();
+    NoWaitPort port(session.port());
     SystemTransferClock clock;
-    TransferLoop loop(transferState(), port, transferFile(), frmMain3(), clock);
+    TransferLoop loop(session.state(), port, session.file(), frmMain3(), clock);
     loop.run();
 }
 
@@ -135,7 +137,7 @@ int cpu(bool busy)
     if (busy) {
         frmMain2().Timer1()->stop();
         QObject::connect(&busyStart, &QTimer::timeout, [&] {
-            if (frmMain3().SComms().inBufferCount() > 0) {
+            if (transferSession().inputWaiting() > 0) {
                 busyStart.stop();
                 runBusyTransfer();
             }

@@ -57,7 +57,7 @@ int fail(const char *why)
 Session::Session()
 {
     qputenv("windir", dir.path().toLocal8Bit());
-    transferState() = TransferState{};
+    transferSession().state() = TransferState{};
     MsgBox::setResponder([this](const MsgBox::Request &request) {
         messages.append(request.text);
         return request.buttons == MsgBox::Buttons::YesNo ? MsgBox::Result::Yes : MsgBox::Result::Ok;
@@ -76,7 +76,7 @@ std::pair<double, double> runSend()
     QTimer watch;
     watch.setInterval(0);
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (first == 0 && transferState().lByteCount > 0) {
+        if (first == 0 && transferSession().state().lByteCount > 0) {
             first = benchNow();
             watch.stop();
         }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/transferstate.h"
+#include "transfer/transfersession.h"
 
 #include <QStringList>
 #include <QTemporaryDir>

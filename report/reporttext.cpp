@@ -1,8 +1,9 @@
 #include "report/reporttext.h"
 
-#include "app/transferstate.h"
+#include "transfer/transfersession.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QTime>
 
 #include <algorithm>
@@ -57,6 +58,21 @@ QString compose(const Inputs &in)
     report += QString::fromLatin1(kept) + kLineEnd;
     report += rule + kLineEnd;
     return report;
+}
+
+Inputs inputsFor(const TransferChoices &shown, const TransferResults &results, const QDateTime &at,
+                 const QByteArray &fileBytes)
+{
+    Inputs inputs;
+    inputs.date = dateText(at.date());
+    inputs.time = timeText(at.time());
+    inputs.iTransferType = results.transferType;
+    inputs.baudText = shown.baudText;
+    inputs.portText = shown.portText;
+    inputs.fileName = results.fileName;
+    inputs.fileBytes = fileBytes;
+    inputs.lByteCount = results.byteCount;
+    return inputs;
 }
 
 QString dateText(const QDate &date, const QLocale &locale)

@@ -6,7 +6,10 @@
 #include <QtGlobal>
 
 class QDate;
+class QDateTime;
 class QTime;
+struct TransferChoices;
+struct TransferResults;
 
 // The report of one transfer, exactly as the report window shows, saves and
 // prints it. Every piece is 8-bit text: the transfer file's bytes appear one
@@ -29,6 +32,11 @@ struct Inputs
 };
 
 QString compose(const Inputs &inputs);
+
+// The inputs for the report of a run at the given time: the run's results,
+// the port and the rate as shown with the choices, and the file's bytes.
+Inputs inputsFor(const TransferChoices &shown, const TransferResults &results, const QDateTime &at,
+                 const QByteArray &fileBytes);
 
 // The date in the locale's short form. A locale whose form needs characters
 // that 8-bit text cannot hold falls back to the C locale's form.

@@ -1,5 +1,7 @@
 #include "settings/settingsfile.h"
 
+#include "settings/lineends.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,22 +19,15 @@ constexpr int kLineCount = 5;
 // read up to this size so that a stray binary file cannot exhaust memory.
 constexpr qint64 kMaxBytesRead = 4 * 1024 * 1024;
 
-// Splits on CR LF, lone LF or lone CR, so a file edited elsewhere still reads.
-QList<QByteArray> splitLines(const QByteArray &data)
+// The first lines, whatever their ends, so a file edited elsewhere still reads.
+QList<QByteArray> firstLines(const QByteArray &data)
 {
     QList<QByteArray> lines;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < data.size() && lines.size() < kLineCount; ++i) {
-        const char c = data.at(i);
-        if (c != '\r' && c != '\n')
-            continue;
-        lines.append(data.mid(start, i - start));
-        if (c == '\r' && i + 1 < data.size() && data.at(i + 1) == '\n')
-            ++i;
-        start = i + 1;
-    }
-    if (lines.size() < kLineCount && start < data.size())
-        lines.append(data.mid(start));
+    LineEnds::forEachLine(data, [&](qsizetype start, qsizetype length, LineEnds::End end) {
+        if (end != LineEnds::End::None || length > 0)
+            lines.append(data.mid(start, length));
+        return lines.size() < kLineCount;
+    });
     return lines;
 }
 
@@ -86,7 +81,7 @@ std::optional<StoredSettings> read(const QString &filePath)
 
 StoredSettings parse(const QByteArray &bytes)
 {
-    const QList<QByteArray> lines = splitLines(bytes);
+    const QList<QByteArray> lines = firstLines(bytes);
     StoredSettings stored;
     const auto line = [&lines](int n) -> const QByteArray * {
         return n < lines.size() ? &lines.at(n) : nullptr;

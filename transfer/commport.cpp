@@ -52,13 +52,21 @@ bool CommPort::setCommPort(qint16 portNumber)
     return true;
 }
 
-bool CommPort::setSettings(const QString &text)
+bool CommPort::setDevice(const QString &path)
 {
-    const auto parsed = parseCommSettings(text);
-    if (!parsed || portOpen())
+    const QString device = PortNames::deviceForPath(path);
+    if (portOpen() || device.isEmpty())
         return false;
-    m_settings = *parsed;
-    m_settingsText = text;
+    m_portNumber = 0;
+    m_device = device;
+    return true;
+}
+
+bool CommPort::setSettings(const CommSettings &settings)
+{
+    if (settings.baudRate < 1 || portOpen())
+        return false;
+    m_settings = settings;
     return true;
 }
 

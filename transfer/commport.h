@@ -25,8 +25,11 @@ public:
 
     bool setCommPort(qint16 portNumber);
     qint16 commPort() const { return m_portNumber; }
-    bool setSettings(const QString &text);
-    QString settings() const { return m_settingsText; }
+    // The device at path instead of a numbered port; commPort() is then 0.
+    bool setDevice(const QString &path);
+    // False for a baud rate below 1.
+    bool setSettings(const CommSettings &settings);
+    CommSettings settings() const { return m_settings; }
     bool setInBufferSize(qint16 size);
     bool setOutBufferSize(qint16 size);
     bool setHandshaking(qint32 handshaking);
@@ -71,7 +74,6 @@ private:
     QSerialPort m_port;
     qint16 m_portNumber = 0;
     QString m_device;
-    QString m_settingsText;
     CommSettings m_settings;
     qint16 m_inBufferSize = kDefaultInBufferSize;
     qint16 m_outBufferSize = 512;

@@ -1,5 +1,6 @@
 #include "transfer/paramimage.h"
 
+#include "settings/lineends.h"
 #include "transfer/hexcheck.h"
 
 #include <QStringList>
@@ -23,25 +24,21 @@ enum RecordType : int {
     StartLinear = 5
 };
 
-// Lines end in CR LF, LF or CR, whichever the file uses, even mixed; trailing
+// Numbered lines, whatever their ends (CR LF, LF or CR, even mixed); trailing
 // blanks are not part of a line.
 template<typename OnLine>
 void forEachLine(QByteArrayView text, OnLine onLine)
 {
     qint64 number = 1;
-    qsizetype start = 0;
-    while (start < text.size()) {
-        qsizetype end = start;
-        while (end < text.size() && text[end] != '\r' && text[end] != '\n')
-            ++end;
-        QByteArrayView line = text.sliced(start, end - start);
+    LineEnds::forEachLine(text, [&](qsizetype start, qsizetype length, LineEnds::End end) {
+        if (end == LineEnds::End::None && length == 0)
+            return true; // nothing after the last line end
+        QByteArrayView line = text.sliced(start, length);
         while (line.endsWith(' ') || line.endsWith('\t'))
             line.chop(1);
         onLine(line, number++);
-        if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n')
-            ++end;
-        start = end + 1;
-    }
+        return true;
+    });
 }
 
 constexpr int kAnyLength = -1;

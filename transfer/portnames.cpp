@@ -19,17 +19,25 @@ QString deviceForPort(qint16 portNumber, const QString &settingsFolder)
     Q_UNUSED(settingsFolder);
     return QStringLiteral("COM%1").arg(portNumber);
 #else
-    const QFileInfo link(settingsFolder + QStringLiteral("/dosdevices/com%1").arg(portNumber));
-    if (link.isSymLink()) {
-        const QString target = link.canonicalFilePath();
-        // A link to nothing still names the user's choice: opening it fails
-        // rather than quietly falling back to some other port.
-        return target.isEmpty() ? link.symLinkTarget() : target;
-    }
-    if (link.exists())
-        return link.absoluteFilePath();
+    const QString link = settingsFolder + QStringLiteral("/dosdevices/com%1").arg(portNumber);
+    if (QFileInfo(link).isSymLink() || QFileInfo::exists(link))
+        return deviceForPath(link);
     return QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
 #endif
+}
+
+QString deviceForPath(const QString &path)
+{
+    if (path.isEmpty())
+        return QString();
+    const QFileInfo info(path);
+    if (info.isSymLink()) {
+        const QString target = info.canonicalFilePath();
+        // A link to nothing still names the user's choice: opening it fails
+        // rather than quietly falling back to some other port.
+        return target.isEmpty() ? info.symLinkTarget() : target;
+    }
+    return info.absoluteFilePath();
 }
 
 } // namespace PortNames

@@ -1,11 +1,15 @@
 #include "transfer/seriallink.h"
 
 #include "transfer/commport.h"
+#include "transfer/transferchoices.h"
 
-bool openCommPort(CommPort &port, qint16 portNumber, qint32 baudRate)
+bool openCommPort(CommPort &port, const TransferChoices &choices)
 {
-    const QString settings = QString::number(baudRate).trimmed() + QStringLiteral(",N,8,1");
-    const bool opened = port.setCommPort(portNumber) && port.setSettings(settings) &&
+    CommSettings settings;
+    settings.baudRate = choices.baudRate;
+    const bool addressed = choices.portNumber != 0 ? port.setCommPort(choices.portNumber)
+                                                   : port.setDevice(choices.devicePath);
+    const bool opened = addressed && port.setSettings(settings) &&
                         port.setInBufferSize(SerialLink::kQueueSize) &&
                         port.setOutBufferSize(SerialLink::kQueueSize) &&
                         port.setHandshaking(SerialLink::kXonXoff) && port.setPortOpen(true);

@@ -4,16 +4,19 @@
 #include <QtGlobal>
 
 class CommPort;
+struct TransferChoices;
 
 namespace SerialLink {
 constexpr qint16 kQueueSize = 512;
 constexpr qint32 kXonXoff = 1;
 } // namespace SerialLink
 
-// Sets the port's number, settings ("<baud>,N,8,1"), queue sizes, XON/XOFF
-// handshaking and opens it, in that order. At the first step that fails the
-// rest are skipped, the port is left closed and the result is false.
-bool openCommPort(CommPort &port, qint16 portNumber, qint32 baudRate);
+// Sets the port the choices name (a COM number, or a device path when the
+// number is 0), the line settings (the chosen baud rate, no parity, 8 data
+// bits, 1 stop bit), queue sizes, XON/XOFF handshaking, and opens it, in that
+// order. At the first step that fails the rest are skipped, the port is left
+// closed and the result is false.
+bool openCommPort(CommPort &port, const TransferChoices &choices);
 
 // Closes the port, discarding unsent output. Never fails; may be repeated.
 void closeCommPort(CommPort &port);

@@ -1,6 +1,6 @@
 #include "transfer/transferfile.h"
 
-#include "app/transferstate.h"
+#include "transfer/transferstate.h"
 
 #include <QFileInfo>
 
@@ -154,12 +154,6 @@ void TransferFile::close()
     if (m_file.isOpen())
         m_file.close();
     m_file.unsetError();
-}
-
-TransferFile &transferFile()
-{
-    static TransferFile file;
-    return file;
 }
 
 OpenFileResult openTransferFile(TransferState &state, TransferFile &file, HexCheck::Result *records)

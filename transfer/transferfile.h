@@ -38,9 +38,6 @@ private:
     QFile m_file;
 };
 
-// The program's one transfer file.
-TransferFile &transferFile();
-
 enum class OpenFileResult {
     Ok,
     CannotCreate,   // a file to receive into cannot be created

@@ -1,9 +1,9 @@
 #include "transfer/transferloop.h"
 
-#include "app/transferstate.h"
 #include "transfer/lineport.h"
 #include "transfer/systemclock.h"
 #include "transfer/transferfile.h"
+#include "transfer/transferstate.h"
 
 #include <algorithm>
 #include <cmath>

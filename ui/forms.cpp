@@ -1,9 +1,9 @@
 #include "ui/forms.h"
 
-#include "report/frmreport.h"
 #include "ui/frmmain1.h"
 #include "ui/frmmain2.h"
 #include "ui/frmmain3.h"
+#include "ui/frmreport.h"
 #include "ui/frmsplash.h"
 
 #include <QPointer>
@@ -107,6 +107,12 @@ void unload(Form form)
         unloadObserver()(form);
     if (loadedCount() == 0 && lastUnloadedHook())
         lastUnloadedHook()();
+}
+
+void unloadAll()
+{
+    for (Form form : {Form::Main1, Form::Main2, Form::Main3, Form::Splash, Form::Report})
+        unload(form);
 }
 
 void setUnloadObserver(std::function<void(Form)> observer)

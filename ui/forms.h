@@ -33,6 +33,10 @@ QWidget *loaded(Form form);
 // still return through it.
 void unload(Form form);
 
+// Unloads every window in the program's order: page 1, page 2, page 3, the
+// splash window, the report window.
+void unloadAll();
+
 // Called once the last loaded window has been unloaded; the program ends there.
 void setLastUnloadedHook(std::function<void()> hook);
 

@@ -1,12 +1,14 @@
 #include "ui/frmmain1.h"
 
-#include "app/modmain.h"
-#include "app/transferstate.h"
+#include "settings/settingsfile.h"
+#include "transfer/transfersession.h"
 #include "ui/commondialog.h"
+#include "ui/exitapplication.h"
 #include "ui/forms.h"
 #include "ui/frmmain2.h"
 #include "ui/frmsplash.h"
 #include "ui/msgbox.h"
+#include "ui/transfersteps.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -19,11 +21,7 @@ const QStringList kTransferTypes = {
     QStringLiteral("JXF transfer, (Drive -> PC)"),
     QStringLiteral("JXF transfer, (PC -> Drive)"),
 };
-const QStringList kBaudRates = {
-    QStringLiteral("300"),   QStringLiteral("600"),   QStringLiteral("1200"),
-    QStringLiteral("2400"),  QStringLiteral("4800"),  QStringLiteral("9600"),
-    QStringLiteral("19200"), QStringLiteral("38400"), QStringLiteral("57600"),
-};
+constexpr qint32 kBaudRates[] = {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600};
 constexpr int kPortCount = 8;
 constexpr int kDefaultBaudIndex = 5; // 9600
 const QStringList kFileFilters = {
@@ -38,6 +36,14 @@ QComboBox *makeList(QWidget *parent, const QString &toolTip)
     list->setEditable(false);
     list->setToolTip(toolTip);
     return list;
+}
+
+// A stored list position is used only when the list has it; -1 stands for
+// no chosen line and is restored as such.
+void applyIndex(QComboBox *list, const std::optional<qint16> &index)
+{
+    if (index && *index >= -1 && *index < list->count())
+        list->setCurrentIndex(*index);
 }
 
 } // namespace
@@ -104,9 +110,41 @@ void FrmMain1::Initialize()
     for (int n = 1; n <= kPortCount; ++n)
         m_cboPort->addItem(QStringLiteral("COM%1").arg(n));
     m_cboPort->setCurrentIndex(0);
-    m_cboBaudRate->addItems(kBaudRates);
+    for (qint32 rate : kBaudRates)
+        m_cboBaudRate->addItem(QString::number(rate), rate);
     m_cboBaudRate->setCurrentIndex(kDefaultBaudIndex);
     m_txtFile->setText(QString());
+}
+
+TransferChoices FrmMain1::choices() const
+{
+    TransferChoices chosen;
+    chosen.transferType = static_cast<qint16>(m_cboTransfer->currentIndex());
+    chosen.portNumber = static_cast<qint16>(m_cboPort->currentIndex() + 1);
+    chosen.baudRate = m_cboBaudRate->currentData().toInt();
+    chosen.fileName = m_txtFile->text();
+    chosen.portText = m_cboPort->currentText();
+    chosen.baudText = m_cboBaudRate->currentText();
+    return chosen;
+}
+
+SettingsToSave FrmMain1::settingsToSave() const
+{
+    SettingsToSave values;
+    values.transferIndex = m_cboTransfer->currentIndex();
+    values.fileName = m_txtFile->text();
+    values.portIndex = m_cboPort->currentIndex();
+    values.baudIndex = m_cboBaudRate->currentIndex();
+    return values;
+}
+
+void FrmMain1::restoreSettings(const StoredSettings &stored)
+{
+    applyIndex(m_cboTransfer, stored.transferIndex);
+    if (stored.fileName)
+        m_txtFile->setText(*stored.fileName);
+    applyIndex(m_cboPort, stored.portIndex);
+    applyIndex(m_cboBaudRate, stored.baudIndex);
 }
 
 void FrmMain1::Next_Click(int)
@@ -127,16 +165,9 @@ void FrmMain1::Next_Click(int)
         return;
     }
     hide();
-    TransferState &state = transferState();
-    state.iTransferType = static_cast<qint16>(m_cboTransfer->currentIndex());
-    state.iPortNumber = static_cast<qint16>(m_cboPort->currentIndex() + 1);
-    state.lBaudRate = m_cboBaudRate->currentText().trimmed().toInt();
-    state.sFileName = m_txtFile->text();
-    frmMain2().prepareFor(state.iTransferType);
-
-    OpenCommPort();
-    if (!abort)
-        OpenTransferFile();
+    const TransferChoices chosen = choices();
+    frmMain2().prepareFor(chosen.transferType);
+    abort = !OpenCommPort(chosen) || !OpenTransferFile();
     if (abort) {
         CloseCommPort();
         showPage();
@@ -149,7 +180,7 @@ void FrmMain1::Open_Click()
 {
     if (transferRunning())
         return;
-    TransferState &state = transferState();
+    TransferState &state = transferSession().state();
     state.iTransferType = static_cast<qint16>(m_cboTransfer->currentIndex());
     if (!m_commonDialog1)
         m_commonDialog1 =

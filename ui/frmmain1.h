@@ -4,6 +4,9 @@
 
 #include <memory>
 
+struct StoredSettings;
+struct SettingsToSave;
+struct TransferChoices;
 class QComboBox;
 class CommonDialog;
 class QLineEdit;
@@ -17,8 +20,15 @@ public:
     explicit FrmMain1(QWidget *parent = nullptr);
     ~FrmMain1() override;
 
-    // Set by the port and file steps of the Next action when they fail.
+    // Set by the Next action when the port or the file step fails.
     bool abort = false;
+
+    // The transfer the page describes, as Next hands it on.
+    TransferChoices choices() const;
+    // The choices as the settings file keeps them (the directory left empty),
+    // and back; a stored list position the list does not have is skipped.
+    SettingsToSave settingsToSave() const;
+    void restoreSettings(const StoredSettings &stored);
 
     QComboBox *cboTransfer() const { return m_cboTransfer; }
     QComboBox *cboPort() const { return m_cboPort; }

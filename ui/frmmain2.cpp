@@ -1,12 +1,12 @@
 #include "ui/frmmain2.h"
 
-#include "app/modmain.h"
-#include "app/transferstate.h"
-#include "transfer/commport.h"
+#include "transfer/transfersession.h"
+#include "ui/exitapplication.h"
 #include "ui/fonts.h"
 #include "ui/forms.h"
 #include "ui/frmmain1.h"
 #include "ui/frmmain3.h"
+#include "ui/transfersteps.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -118,7 +118,7 @@ QString FrmMain2::displayForm(const QString &fileName)
 
 void FrmMain2::paintEvent(QPaintEvent *event)
 {
-    const QString shown = displayForm(transferState().sFileName);
+    const QString shown = displayForm(transferSession().state().sFileName);
     if (m_lblFile->text() != shown)
         m_lblFile->setText(shown);
     WizardPage::paintEvent(event);
@@ -157,9 +157,9 @@ void FrmMain2::Timer1_Timer()
     // The drive's first characters start the transfer, but only while this
     // page is the one on screen: never during page 1's Next, after Back, or
     // while the transfer it started is still running.
-    if (!isVisible() || transferState().bTransferActive)
+    if (!isVisible() || transferRunning())
         return;
-    if (frmMain3().SComms().inBufferCount() > 0)
+    if (transferSession().inputWaiting() > 0)
         Next_Click(0);
 }
 

@@ -1,10 +1,11 @@
 #include "ui/frmmain3.h"
 
-#include "app/modmain.h"
-#include "app/transferstate.h"
+#include "transfer/transfersession.h"
+#include "ui/exitapplication.h"
 #include "ui/forms.h"
 #include "ui/frmmain1.h"
 #include "ui/msgbox.h"
+#include "ui/showreport.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -65,11 +66,8 @@ void FrmMain3::Back_Click(int)
 
 void FrmMain3::Finish_Click(int)
 {
-    TransferState &state = transferState();
-    if (state.bTransferActive) {
-        state.bAbortTransfer = true;
-        CloseTransferFile();
-        CloseCommPort();
+    if (transferRunning()) {
+        transferSession().cancel();
         return;
     }
     ExitApplication();
@@ -78,7 +76,7 @@ void FrmMain3::Finish_Click(int)
 void FrmMain3::Report_Click(int)
 {
     if (!transferRunning())
-        ShowReport();
+        ShowReport(frmMain1().choices());
 }
 
 void FrmMain3::onCloseRequest()

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "transfer/commport.h"
 #include "transfer/transferview.h"
 #include "ui/wizardpage.h"
 
@@ -11,8 +10,7 @@ class QLabel;
 class QProgressBar;
 class QTimer;
 
-// Page 3: the running transfer and what comes after it. It also holds the
-// program's one serial port.
+// Page 3: the running transfer and what comes after it.
 class FrmMain3 : public WizardPage, public TransferView
 {
     Q_OBJECT
@@ -21,8 +19,6 @@ public:
     static constexpr qint64 kFrameMs = 16;
 
     explicit FrmMain3(QWidget *parent = nullptr);
-
-    CommPort &SComms() { return m_sComms; }
 
     void Back_Click(int index);
     void Finish_Click(int index);
@@ -49,7 +45,6 @@ private:
     void holdUntilFrameEnds(QWidget *target);
     void endFrame();
 
-    CommPort m_sComms;
     QLabel *m_lblStatus = nullptr;
     QLabel *m_lblPercent = nullptr;
     QLabel *m_lblByteCount = nullptr;

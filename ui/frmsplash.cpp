@@ -1,7 +1,7 @@
 #include "ui/frmsplash.h"
 
-#include "app/appinfo.h"
-#include "app/transferstate.h"
+#include "settings/appinfo.h"
+#include "transfer/transfersession.h"
 #include "ui/fonts.h"
 #include "ui/forms.h"
 #include "ui/frmmain1.h"

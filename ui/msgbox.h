@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/appinfo.h"
+#include "settings/appinfo.h"
 
 #include <functional>
 #include <QString>

@@ -4,6 +4,7 @@
 // end-to-end tests. Header-only: window tests only.
 
 #include "common/uitest.h"
+#include "transfer/transfersession.h"
 #include "ui/frmmain1.h"
 #include "ui/frmmain2.h"
 #include "ui/frmmain3.h"
@@ -29,7 +30,7 @@ inline void expectBack(const MessageRecorder &messages, const QString &message)
     QVERIFY(frmMain1().abort);
     QVERIFY(frmMain1().isVisible());
     QVERIFY(!Forms::isLoaded(Form::Main2) || !frmMain2().isVisible());
-    QVERIFY(!frmMain3().SComms().portOpen());
+    QVERIFY(!transferSession().portOpen());
 }
 
 } // namespace PageOne

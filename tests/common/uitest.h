@@ -51,8 +51,7 @@ public:
 // deferred deletions run, so the next test starts with nothing loaded.
 inline void unloadAllWindows()
 {
-    for (Form form : {Form::Main1, Form::Main2, Form::Main3, Form::Splash, Form::Report})
-        Forms::unload(form);
+    Forms::unloadAll();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 

@@ -3,9 +3,9 @@
 // Drives the real wizard pages against the simulated drive on a real
 // pseudo-terminal, for the end-to-end tests. Header-only: window tests only.
 
-#include "app/transferstate.h"
 #include "common/drivesimprocess.h"
 #include "common/uitest.h"
+#include "transfer/transfersession.h"
 #include "ui/frmmain1.h"
 #include "ui/frmmain2.h"
 #include "ui/frmmain3.h"
@@ -89,7 +89,7 @@ inline void next(int transferType, const QString &file, int baudIndex = 8, int p
 inline bool ended()
 {
     return Forms::isLoaded(Form::Main3) && frmMain3().isVisible() &&
-           !transferState().bTransferActive &&
+           !transferSession().state().bTransferActive &&
            pageText(frmMain3(), "Finish") == QLatin1String("Finish");
 }
 

@@ -34,7 +34,7 @@ protected:
     }
     void setUp()
     {
-        transferState() = TransferState{};
+        transferSession().state() = TransferState{};
         m_sim = std::make_unique<DriveSimProcess>();
         m_messages = std::make_unique<MessageRecorder>();
     }

@@ -1,10 +1,12 @@
-#include "app/transferstate.h"
 #include "common/fakeview.h"
+#include "common/pty.h"
 #include "transfer/commport.h"
 #include "transfer/seriallink.h"
 #include "transfer/systemclock.h"
+#include "transfer/transferchoices.h"
 #include "transfer/transferfile.h"
 #include "transfer/transferloop.h"
+#include "transfer/transferstate.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -16,70 +18,23 @@
 #include <chrono>
 #include <thread>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <stdlib.h>
 #include <termios.h>
-#include <unistd.h>
 
 namespace {
 
 constexpr char kXon = 17;
 constexpr char kXoff = 19;
-constexpr int kPatience = 5000; // ms a test waits for the kernel before giving up
+constexpr int kPatience = Pty::kPatience;
 
-// The drive's end of a pseudo-terminal; the program opens the other end.
-class Pty
+// The port the program opens for a COM number, or a device when the number is 0.
+TransferChoices line(qint16 portNumber, qint32 baudRate, const QString &device = {})
 {
-public:
-    Pty()
-    {
-        m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (m_master >= 0 && (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0))
-            closeMaster();
-        if (m_master >= 0)
-            m_slave = QString::fromLocal8Bit(::ptsname(m_master));
-    }
-    ~Pty() { closeMaster(); }
-    Pty(const Pty &) = delete;
-    Pty &operator=(const Pty &) = delete;
-
-    bool isValid() const { return m_master >= 0 && !m_slave.isEmpty(); }
-    QString slave() const { return m_slave; }
-
-    bool send(const QByteArray &data) const
-    {
-        return ::write(m_master, data.constData(), size_t(data.size())) == data.size();
-    }
-    bool readable(int msecs) const
-    {
-        pollfd target{m_master, POLLIN, 0};
-        return ::poll(&target, 1, msecs) == 1 && (target.revents & POLLIN);
-    }
-    // Reads until count bytes have come or the line stays quiet for msecs.
-    QByteArray receive(qsizetype count, int msecs = kPatience) const
-    {
-        QByteArray data;
-        char chunk[1024];
-        while (data.size() < count && readable(msecs)) {
-            const ssize_t got = ::read(m_master, chunk, sizeof chunk);
-            if (got <= 0)
-                break;
-            data.append(chunk, got);
-        }
-        return data;
-    }
-    void closeMaster()
-    {
-        if (m_master >= 0)
-            ::close(m_master);
-        m_master = -1;
-    }
-
-private:
-    int m_master = -1;
-    QString m_slave;
-};
+    TransferChoices choices;
+    choices.portNumber = portNumber;
+    choices.devicePath = device;
+    choices.baudRate = baudRate;
+    return choices;
+}
 
 // Input until count characters have come, waiting on the port between reads.
 QByteArray collect(CommPort &port, qsizetype count)
@@ -118,8 +73,6 @@ class TestCommPort : public QObject
 private Q_SLOTS:
     void initTestCase();
     void cleanupTestCase();
-    void settings_data();
-    void settings();
     void openCommPort_data();
     void openCommPort();
     void portHeldElsewhereFailsToOpen();
@@ -140,15 +93,13 @@ private:
 
 bool TestCommPort::linkCom(int number, const QString &target)
 {
-    const QString link = m_folder.filePath(QStringLiteral("dosdevices/com%1").arg(number));
-    QFile::remove(link);
-    return QFile::link(target, link);
+    return ::linkCom(m_folder.path(), number, target);
 }
 
 // COM1 leads to the pty's slave, and the port is open on it as the program opens it.
 bool TestCommPort::openOnPty(Pty &pty, CommPort &port, qint32 baudRate)
 {
-    return pty.isValid() && linkCom(1, pty.slave()) && ::openCommPort(port, 1, baudRate);
+    return pty.isValid() && linkCom(1, pty.slave()) && ::openCommPort(port, line(1, baudRate));
 }
 
 void TestCommPort::initTestCase()
@@ -163,81 +114,45 @@ void TestCommPort::cleanupTestCase()
     qunsetenv("windir");
 }
 
-void TestCommPort::settings_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("valid");
-    QTest::addColumn<int>("baud");
-    QTest::addColumn<int>("parity");
-    QTest::addColumn<int>("dataBits");
-    QTest::addColumn<int>("stopBits");
-
-    QTest::newRow("9600,N,8,1") << "9600,N,8,1" << true << 9600 << int(QSerialPort::NoParity) << 8
-                                << 1;
-    QTest::newRow("19200,N,8,1") << "19200,N,8,1" << true << 19200 << int(QSerialPort::NoParity)
-                                 << 8 << 1;
-    QTest::newRow("300,E,7,2") << "300,E,7,2" << true << 300 << int(QSerialPort::EvenParity) << 7
-                               << 2;
-    QTest::newRow("115200,O,5,1") << "115200,O,5,1" << true << 115200 << int(QSerialPort::OddParity)
-                                  << 5 << 1;
-    const char *bad[] = {"9600,n,8,1",  "9600,X,8,1",       "9600,N,9,1",  "9600,N,4,1",
-                         "9600,N,8,3",  "9600,N,8,1.5",     "0,N,8,1",     "-9600,N,8,1",
-                         " 9600,N,8,1", "9600,N,8",         "9600,N,8,1,", "",
-                         "abc,N,8,1",   "99999999999,N,8,1"};
-    for (const char *text : bad)
-        QTest::newRow(qPrintable(QStringLiteral("refused: \"%1\"").arg(QLatin1String(text))))
-            << QString::fromLatin1(text) << false << 0 << 0 << 0 << 0;
-}
-
-void TestCommPort::settings()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, valid);
-
-    const auto parsed = parseCommSettings(text);
-    QCOMPARE(parsed.has_value(), valid);
-    CommPort port;
-    QCOMPARE(port.setSettings(text), valid);
-    if (!valid)
-        return;
-    QTEST(int(parsed->baudRate), "baud");
-    QTEST(int(parsed->parity), "parity");
-    QTEST(int(parsed->dataBits), "dataBits");
-    QTEST(int(parsed->stopBits), "stopBits");
-}
-
 void TestCommPort::openCommPort_data()
 {
     QTest::addColumn<int>("portNumber");
+    QTest::addColumn<QString>("device"); // used when portNumber is 0; @ is the pty
     QTest::addColumn<int>("baudRate");
     QTest::addColumn<bool>("opens");
-    QTest::addColumn<QString>("settings");
 
-    QTest::newRow("COM1 at 9600") << 1 << 9600 << true << QStringLiteral("9600,N,8,1");
-    QTest::newRow("COM1 at 19200") << 1 << 19200 << true << QStringLiteral("19200,N,8,1");
-    QTest::newRow("no baud rate") << 1 << 0 << false << QString();
-    QTest::newRow("negative baud rate") << 1 << -9600 << false << QString();
-    QTest::newRow("COM0") << 0 << 9600 << false << QString();
-    QTest::newRow("link to a missing device") << 2 << 9600 << false << QString();
+    QTest::newRow("COM1 at 9600") << 1 << QString() << 9600 << true;
+    QTest::newRow("COM1 at 19200") << 1 << QString() << 19200 << true;
+    QTest::newRow("device path") << 0 << "@" << 57600 << true;
+    QTest::newRow("no baud rate") << 1 << QString() << 0 << false;
+    QTest::newRow("negative baud rate") << 1 << QString() << -9600 << false;
+    QTest::newRow("COM0 and no device") << 0 << QString() << 9600 << false;
+    QTest::newRow("missing device path") << 0 << "/nonexistent/ttyUSB9" << 9600 << false;
+    QTest::newRow("link to a missing device") << 2 << QString() << 9600 << false;
 }
 
 void TestCommPort::openCommPort()
 {
     QFETCH(int, portNumber);
+    QFETCH(QString, device);
     QFETCH(int, baudRate);
     QFETCH(bool, opens);
-    QFETCH(QString, settings);
 
     Pty pty;
     QVERIFY(pty.isValid());
     QVERIFY(linkCom(1, pty.slave()));
     QVERIFY(linkCom(2, m_folder.filePath(QStringLiteral("unplugged"))));
+    device.replace(QLatin1Char('@'), pty.slave());
     CommPort port;
-    QCOMPARE(::openCommPort(port, qint16(portNumber), baudRate), opens);
+    QCOMPARE(::openCommPort(port, line(qint16(portNumber), baudRate, device)), opens);
     QCOMPARE(port.portOpen(), opens);
     if (!opens)
         return;
-    QCOMPARE(port.settings(), settings);
+    QCOMPARE(port.commPort(), portNumber);
+    // The chosen rate, no parity, 8 data bits, 1 stop bit.
+    CommSettings expected;
+    expected.baudRate = baudRate;
+    QCOMPARE(port.settings(), expected);
     QCOMPARE(port.outBufferSize(), 512);
     // Only XON may end an XOFF, and the port sends XOFF when it is full.
     termios tio{};
@@ -255,9 +170,9 @@ void TestCommPort::portHeldElsewhereFailsToOpen()
     QVERIFY(pty.isValid());
     QVERIFY(linkCom(1, pty.slave()));
     CommPort holder;
-    QVERIFY(::openCommPort(holder, 1, 9600));
+    QVERIFY(::openCommPort(holder, line(1, 9600)));
     CommPort second;
-    QVERIFY(!::openCommPort(second, 1, 9600));
+    QVERIFY(!::openCommPort(second, line(1, 9600)));
     QVERIFY(!second.portOpen());
     QVERIFY(holder.portOpen());
 }
@@ -276,7 +191,7 @@ void TestCommPort::closedPortIsHarmless()
     Pty pty;
     QVERIFY(pty.isValid());
     QVERIFY(linkCom(1, pty.slave()));
-    QVERIFY(::openCommPort(port, 1, 9600));
+    QVERIFY(::openCommPort(port, line(1, 9600)));
     QVERIFY(pty.send("abc"));
     settle();
     closeCommPort(port);
@@ -284,7 +199,7 @@ void TestCommPort::closedPortIsHarmless()
     QCOMPARE(port.inBufferCount(), 0);
     QVERIFY(port.input().isEmpty());
     // Reopened, the port works again.
-    QVERIFY(::openCommPort(port, 1, 9600));
+    QVERIFY(::openCommPort(port, line(1, 9600)));
     QVERIFY(port.output("z"));
     QCOMPARE(pty.receive(1), QByteArray("z"));
 }

@@ -1,69 +1,19 @@
 // The serial port's batched writes over a real pseudo-terminal: characters
 // handed over one at a time reach the line whole and in order, and while any
 // are held they count as queued, so a drain never comes too early.
+#include "common/pty.h"
 #include "transfer/commport.h"
 #include "transfer/seriallink.h"
+#include "transfer/transferchoices.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <stdlib.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 namespace {
 
-constexpr int kPatience = 5000;
-
-class Pty
-{
-public:
-    Pty()
-    {
-        m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (m_master >= 0 && (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)) {
-            ::close(m_master);
-            m_master = -1;
-        }
-    }
-    ~Pty()
-    {
-        if (m_master >= 0)
-            ::close(m_master);
-    }
-    Pty(const Pty &) = delete;
-    Pty &operator=(const Pty &) = delete;
-
-    QString slave() const
-    {
-        return m_master < 0 ? QString() : QString::fromLocal8Bit(::ptsname(m_master));
-    }
-    qsizetype waiting() const
-    {
-        int count = 0;
-        return ::ioctl(m_master, FIONREAD, &count) == 0 ? count : -1;
-    }
-    QByteArray receive(qsizetype count) const
-    {
-        QByteArray data;
-        char chunk[4096];
-        pollfd target{m_master, POLLIN, 0};
-        while (data.size() < count && ::poll(&target, 1, kPatience) == 1) {
-            const ssize_t got = ::read(m_master, chunk, sizeof chunk);
-            if (got <= 0)
-                break;
-            data.append(chunk, got);
-        }
-        return data;
-    }
-
-private:
-    int m_master = -1;
-};
+constexpr int kPatience = Pty::kPatience;
 
 QByteArray pattern(int size)
 {
@@ -84,9 +34,10 @@ private:
 
     bool open(CommPort &port, const Pty &pty)
     {
-        const QString link = m_folder.filePath(QStringLiteral("dosdevices/com1"));
-        QFile::remove(link);
-        return QFile::link(pty.slave(), link) && ::openCommPort(port, 1, 57600);
+        TransferChoices com1;
+        com1.portNumber = 1;
+        com1.baudRate = 57600;
+        return linkCom(m_folder.path(), 1, pty.slave()) && ::openCommPort(port, com1);
     }
 
 private Q_SLOTS:

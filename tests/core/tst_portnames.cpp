@@ -17,6 +17,7 @@ private Q_SLOTS:
     void deviceForPort_data();
     void deviceForPort();
     void settingsFolderIsTheDefault();
+    void devicePathsResolveAsLinksDo();
 };
 
 void TestPortNames::deviceForPort_data()
@@ -73,6 +74,20 @@ void TestPortNames::settingsFolderIsTheDefault()
     QCOMPARE(PortNames::deviceForPort(5), QStringLiteral("/dev/null"));
     QCOMPARE(PortNames::deviceForPort(6), QStringLiteral("/dev/ttyS5"));
     qunsetenv("windir");
+}
+
+// A port given by its path is resolved as a COM link is, so that two names of
+// one device take the same lock.
+void TestPortNames::devicePathsResolveAsLinksDo()
+{
+    QTemporaryDir dir;
+    const QString root = QDir(dir.path()).canonicalPath();
+    const QString device = root + QStringLiteral("/ttyUSB0");
+    QVERIFY(QFile(device).open(QIODevice::WriteOnly));
+    QVERIFY(QFile::link(device, root + QStringLiteral("/by-id")));
+    QCOMPARE(PortNames::deviceForPath(device), device);
+    QCOMPARE(PortNames::deviceForPath(root + QStringLiteral("/by-id")), device);
+    QVERIFY(PortNames::deviceForPath(QString()).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestPortNames)

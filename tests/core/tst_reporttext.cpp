@@ -1,7 +1,7 @@
 // The report's text, byte for byte.
-#include "app/transferstate.h"
-#include "report/lineends.h"
 #include "report/reporttext.h"
+#include "settings/lineends.h"
+#include "transfer/transferstate.h"
 
 #include <QDate>
 #include <QTest>

@@ -1,5 +1,5 @@
-#include "app/transferstate.h"
 #include "transfer/transferfile.h"
+#include "transfer/transferstate.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,10 +1,10 @@
-#include "app/transferstate.h"
 #include "common/fakeclock.h"
 #include "common/fakeport.h"
 #include "common/fakeview.h"
 #include "transfer/systemclock.h"
 #include "transfer/transferfile.h"
 #include "transfer/transferloop.h"
+#include "transfer/transferstate.h"
 
 #include <QElapsedTimer>
 #include <QFile>

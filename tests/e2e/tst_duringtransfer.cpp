@@ -5,6 +5,7 @@
 #include "app/modmain.h"
 #include "common/wizardfixture.h"
 #include "ui/commondialog.h"
+#include "ui/exitapplication.h"
 #include "ui/frmsplash.h"
 
 #include <QFrame>
@@ -40,7 +41,8 @@ private:
     {
         m_watch.setInterval(5);
         m_watch.callOnTimeout(this, [this, action] {
-            if (!transferState().bTransferActive || transferState().lByteCount == 0)
+            if (!transferSession().state().bTransferActive ||
+                transferSession().state().lByteCount == 0)
                 return;
             m_watch.stop();
             action();
@@ -103,8 +105,8 @@ private Q_SLOTS:
         QCOMPARE(status(), QStringLiteral("File Transfer complete."));
         QVERIFY(m_messages->shown.isEmpty());
         QCOMPARE(browsed, 0);
-        QCOMPARE(transferState().sFileName, path("params.jxf"));
-        QCOMPARE(transferState().iTransferType, qint16(2));
+        QCOMPARE(transferSession().state().sFileName, path("params.jxf"));
+        QCOMPARE(transferSession().state().iTransferType, qint16(2));
         QVERIFY(m_sim->waitFor("CLOSED", 5000));
         QCOMPARE(readFile(path("drive.jxf")), file);
         button(frmMain3(), "Finish")->click();
@@ -126,7 +128,7 @@ private Q_SLOTS:
 
         QVERIFY(ran);
         QCOMPARE(Forms::loadedCount(), 0);
-        QVERIFY(!transferState().bTransferActive);
+        QVERIFY(!transferSession().state().bTransferActive);
         QVERIFY(readFile(path("jxf.ini")).startsWith("2\r\n" + path("params.jxf").toLocal8Bit()));
         QVERIFY(m_sim->waitFor("CLOSED", 5000));
         const QByteArray arrived = readFile(path("drive.jxf"));

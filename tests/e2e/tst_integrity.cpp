@@ -71,7 +71,7 @@ private Q_SLOTS:
 
         QVERIFY(frmMain1().isVisible());
         QVERIFY(!frmMain2().isVisible());
-        QVERIFY(!transferFile().isOpen());
+        QVERIFY(!transferSession().fileOpen());
         QVERIFY(portIsFree(1));
         // The open and close may be too quick for the drive to notice: what
         // matters is that nothing reached it.

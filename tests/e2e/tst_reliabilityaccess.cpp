@@ -116,7 +116,7 @@ private Q_SLOTS:
         QVERIFY(startSim({"--receive", path("drive.jxf")}));
         next(2, file);
         QVERIFY(frmMain2().isVisible());
-        QCOMPARE(transferState().lFileSize, qint32(checked.size()));
+        QCOMPARE(transferSession().state().lFileSize, qint32(checked.size()));
 
         if (change == QLatin1String("remove")) {
             QVERIFY(QFile::remove(file));
@@ -140,14 +140,14 @@ private Q_SLOTS:
             QVERIFY(m_messages->shown.isEmpty());
             QCOMPARE(status(), QStringLiteral("File Transfer complete."));
             QCOMPARE(arrived, checked);
-            QCOMPARE(transferState().lByteCount, qint32(checked.size()));
+            QCOMPARE(transferSession().state().lByteCount, qint32(checked.size()));
         } else {
             QCOMPARE(m_messages->texts(), QStringList{transferFaultMessage(TransferFault(fault))});
             QCOMPARE(m_messages->shown.first().icon, MsgBox::Icon::Critical);
             QCOMPARE(status(), QStringLiteral("File Transfer stopped."));
             // Every character there was went to the port; the stop discards
             // what the port still held, which is not counted as sent.
-            QCOMPARE(transferState().lByteCount, arrived.size());
+            QCOMPARE(transferSession().state().lByteCount, arrived.size());
             QVERIFY(arrived.size() <= checked.size() / 2);
             QVERIFY(checked.startsWith(arrived));
         }
@@ -248,7 +248,7 @@ private Q_SLOTS:
         }
         if (!yes) {
             QVERIFY(frmMain1().abort && frmMain1().isVisible());
-            QVERIFY(!frmMain3().SComms().portOpen());
+            QVERIFY(!transferSession().portOpen());
             QCOMPARE(readFile(target), before);
             return;
         }

@@ -89,7 +89,7 @@ private Q_SLOTS:
             QCOMPARE(status(), kTimeout);
             // What arrived is kept, marked as ended, and counted.
             QCOMPARE(received, dump.left(kBefore) + '\x1a');
-            QCOMPARE(transferState().lByteCount, kBefore);
+            QCOMPARE(transferSession().state().lByteCount, kBefore);
         }
     }
 
@@ -115,7 +115,7 @@ private Q_SLOTS:
         QVERIFY(m_sim->lines().contains("XOFF"));
         QVERIFY(m_messages->shown.isEmpty());
         QCOMPARE(status(), kComplete);
-        QCOMPARE(transferState().lByteCount, qint32(file.size()));
+        QCOMPARE(transferSession().state().lByteCount, qint32(file.size()));
         QVERIFY(m_sim->waitFor("CLOSED", 5000));
         QCOMPARE(readFile(path("drive.jxf")), file);
     }
@@ -141,12 +141,12 @@ private Q_SLOTS:
                  QStringList{transferFaultMessage(TransferFault::FileWriteFailed)});
         QCOMPARE(m_messages->shown.first().icon, MsgBox::Icon::Critical);
         QCOMPARE(status(), QStringLiteral("File Transfer stopped."));
-        QVERIFY(!frmMain3().SComms().portOpen());
+        QVERIFY(!transferSession().portOpen());
         const QByteArray kept = readFile(target);
         QVERIFY2(kept.size() > 32 * 1024 && kept.size() <= 64 * 1024,
                  qPrintable(QString::number(kept.size())));
         QCOMPARE(kept, dump.left(kept.size()));
-        QVERIFY(transferState().lByteCount <= kept.size());
+        QVERIFY(transferSession().state().lByteCount <= kept.size());
     }
 
     // 10 MB with no end of data: everything is stored and counted, the time-out
@@ -164,7 +164,7 @@ private Q_SLOTS:
         qint64 peakKb = -1;
         QTimer sample;
         connect(&sample, &QTimer::timeout, this, [&] {
-            if (transferState().lByteCount < kSettled)
+            if (transferSession().state().lByteCount < kSettled)
                 return;
             const qint64 kb = ProcStats::residentKb();
             if (settledKb < 0)
@@ -182,7 +182,7 @@ private Q_SLOTS:
                  qPrintable(QString::number(peakKb - settledKb)));
 
         QCOMPARE(m_messages->texts(), QStringList{kTimeout});
-        const TransferState &state = transferState();
+        const TransferState &state = transferSession().state();
         QCOMPARE(state.lByteCount, kSize);
         // Raised past the count as it grew, by at most its margin of 1000.
         QVERIFY(state.lFileSize >= kSize && state.lFileSize <= kSize + 1000);

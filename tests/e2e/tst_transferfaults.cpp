@@ -20,7 +20,7 @@ private:
         QCOMPARE(m_messages->texts(), QStringList{transferFaultMessage(fault)});
         QCOMPARE(status(), QStringLiteral("File Transfer stopped."));
         QVERIFY(button(frmMain3(), "Report")->isEnabled());
-        QVERIFY(!frmMain3().SComms().portOpen());
+        QVERIFY(!transferSession().portOpen());
     }
 
 private Q_SLOTS:
@@ -86,7 +86,7 @@ private Q_SLOTS:
         next(2, path("params.jxf"));
         button(frmMain2(), "Next")->click();
         expectStoppedBy(TransferFault::PortFailed);
-        QVERIFY(transferState().lByteCount < file.size());
+        QVERIFY(transferSession().state().lByteCount < file.size());
     }
 
     void driveHangsUpWhileReceiving()
@@ -135,7 +135,7 @@ private Q_SLOTS:
                      partial.contains("\"JXF XFER (Drive TX)\""),
                  qPrintable(partial));
         QCOMPARE(status(), QStringLiteral("Timeout on Coms. No data to recieve"));
-        QVERIFY(transferState().bAbortTransfer);
+        QVERIFY(transferSession().state().bAbortTransfer);
         QCOMPARE(readFile(path("received.jxf")), QByteArray(100, 't') + '\x1a');
         // Roughly 1.5 s of silence, the 2 s pause, then 1 s more.
         QVERIFY(timer.elapsed() > 4000);

@@ -1,8 +1,8 @@
 // Whole transfers through the real windows, over a real pseudo-terminal, with
 // the simulated drive at the other end.
 #include "common/wizardfixture.h"
-#include "report/frmreport.h"
-#include "report/reportbox.h"
+#include "ui/frmreport.h"
+#include "ui/reportbox.h"
 
 #include <QTimer>
 
@@ -49,7 +49,7 @@ private Q_SLOTS:
         QCOMPARE(readFile(path("received.bin")), payload + '\x1a');
         QCOMPARE(status(), QStringLiteral("File Transfer complete."));
         QCOMPARE(pageText(frmMain3(), "lblPercent"), QStringLiteral("100%"));
-        const TransferState &state = transferState();
+        const TransferState &state = transferSession().state();
         // Every character the drive sent, however the blocks fell.
         QCOMPARE(state.lByteCount, payload.size());
         QCOMPARE(pageText(frmMain3(), "lblByteCount"), QStringLiteral(" %1").arg(payload.size()));
@@ -57,7 +57,7 @@ private Q_SLOTS:
         QCOMPARE(state.lFileSize, qMax(expectedSize, state.lByteCount + 1000));
         QVERIFY(button(frmMain3(), "Back")->isEnabled());
         QVERIFY(button(frmMain3(), "Report")->isEnabled());
-        QVERIFY(!frmMain3().SComms().portOpen());
+        QVERIFY(!transferSession().portOpen());
         // These bytes are no parameter file: the check after a JXF receive says so.
         QCOMPARE(m_messages->shown.size(), type == 1 ? 1 : 0);
     }
@@ -73,7 +73,7 @@ private Q_SLOTS:
         QTest::keyClick(&frmMain2(), Qt::Key_Return); // runs the whole transfer
 
         QCOMPARE(status(), QStringLiteral("File Transfer complete."));
-        QCOMPARE(transferState().lByteCount, qint32(file.size()));
+        QCOMPARE(transferSession().state().lByteCount, qint32(file.size()));
         QCOMPARE(pageText(frmMain3(), "lblByteCount"), QStringLiteral(" %1").arg(file.size()));
         QVERIFY(m_sim->waitFor("CLOSED", 5000));
         QCOMPARE(readFile(path("drive.jxf")), file);
@@ -90,7 +90,7 @@ private Q_SLOTS:
         QCOMPARE(m_messages->shown.first().icon, MsgBox::Icon::Warning);
         button(frmMain2(), "Next")->click();
         QCOMPARE(status(), QStringLiteral("File Transfer complete."));
-        QCOMPARE(transferState().lByteCount, 4);
+        QCOMPARE(transferSession().state().lByteCount, 4);
         QVERIFY(m_sim->waitFor("CLOSED", 5000));
         QCOMPARE(readFile(path("drive.jxf")), QByteArray("ab\r\n"));
     }
@@ -162,15 +162,15 @@ private Q_SLOTS:
         });
         button(frmMain2(), "Next")->click();
         QCOMPARE(status(), QStringLiteral("File Transfer aborted by user."));
-        QVERIFY(!transferState().bAbortTransfer);
+        QVERIFY(!transferSession().state().bAbortTransfer);
         QVERIFY(ended());
-        QVERIFY(!frmMain3().SComms().portOpen());
+        QVERIFY(!transferSession().portOpen());
         QVERIFY(m_sim->waitFor("CLOSED", 5000));
         const QByteArray arrived = readFile(path("drive.jxf"));
         QVERIFY(arrived.size() > 0 && arrived.size() < file.size());
         QVERIFY(file.startsWith(arrived));
         // What the close threw away never reached the drive, and is not counted.
-        const qint32 count = transferState().lByteCount;
+        const qint32 count = transferSession().state().lByteCount;
         QCOMPARE(count, arrived.size());
         QCOMPARE(pageText(frmMain3(), "lblByteCount"), QStringLiteral(" %1").arg(count));
         button(frmMain3(), "Report")->click();
@@ -191,7 +191,7 @@ private Q_SLOTS:
         next(1, path("received.jxf"), 5);
         QVERIFY(waitForReceive(20000));
         QCOMPARE(status(), QStringLiteral("File Transfer aborted by user."));
-        QVERIFY(transferState().bAbortTransfer);
+        QVERIFY(transferSession().state().bAbortTransfer);
         const QByteArray kept = readFile(path("received.jxf"));
         QVERIFY(kept.size() > 0 && kept.size() < dump.size());
         QVERIFY(dump.startsWith(kept));
@@ -203,7 +203,7 @@ private Q_SLOTS:
         QVERIFY(startSim({"--receive", path("drive.jxf")}));
         next(2, path("params.jxf"));
         button(frmMain2(), "Next")->click();
-        QCOMPARE(transferState().lByteCount, 20);
+        QCOMPARE(transferSession().state().lByteCount, 20);
         button(frmMain3(), "Back")->click();
         QVERIFY(frmMain1().isVisible());
         QCOMPARE(frmMain1().txtFile()->text(), path("params.jxf"));
@@ -213,7 +213,7 @@ private Q_SLOTS:
         next(2, path("second.jxf"));
         QCOMPARE(pageText(frmMain3(), "lblByteCount"), QStringLiteral(" 20")); // kept until updated
         button(frmMain2(), "Next")->click();
-        QCOMPARE(transferState().lByteCount, 18);
+        QCOMPARE(transferSession().state().lByteCount, 18);
         QCOMPARE(status(), QStringLiteral("File Transfer complete."));
     }
 
@@ -254,7 +254,7 @@ private Q_SLOTS:
         button(page2, "Back")->click();
         QVERIFY(frmMain1().isVisible());
         QVERIFY(!page2.isVisible());
-        QVERIFY(!frmMain3().SComms().portOpen());
+        QVERIFY(!transferSession().portOpen());
         QVERIFY(m_sim->waitFor("CLOSED", 5000));
     }
 

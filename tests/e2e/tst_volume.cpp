@@ -3,8 +3,8 @@
 // ends compared by SHA-256, and the count, the labels and the report checked
 // after every run. QUILLET_VOLUME_BYTES sets the volume (1 MiB by default).
 #include "common/wizard.h"
-#include "report/frmreport.h"
-#include "report/reportbox.h"
+#include "ui/frmreport.h"
+#include "ui/reportbox.h"
 
 #include <QCryptographicHash>
 #include <QRandomGenerator>
@@ -143,12 +143,12 @@ void TestVolume::receiveRound(int round)
     QCOMPARE(sha256(received.chopped(1)), sha256(text));
     QCOMPARE(received.back(), '\x1a');
     // Every character before the end of data is counted.
-    const qint32 count = transferState().lByteCount;
+    const qint32 count = transferSession().state().lByteCount;
     QCOMPARE(count, text.size());
     QCOMPARE(pageText(frmMain3(), "lblByteCount"), QStringLiteral(" %1").arg(count));
     QCOMPARE(pageText(frmMain3(), "lblPercent"), QStringLiteral("100%"));
     // Raised past the count, by at most its margin, once the count passed 60000.
-    const qint32 size = transferState().lFileSize;
+    const qint32 size = transferSession().state().lFileSize;
     QVERIFY2(size >= count && size <= qMax<qint32>(60000, count + 1000),
              qPrintable(QString::number(size)));
     checkReport(received);
@@ -172,7 +172,7 @@ void TestVolume::sendRound(int round)
     qInfo("round %d, PC to drive: %.1f s", round, timer.elapsed() / 1000.0);
 
     QCOMPARE(status(), QStringLiteral("File Transfer complete."));
-    QCOMPARE(transferState().lByteCount, qint32(file.size()));
+    QCOMPARE(transferSession().state().lByteCount, qint32(file.size()));
     QCOMPARE(pageText(frmMain3(), "lblByteCount"), QStringLiteral(" %1").arg(file.size()));
     QCOMPARE(pageText(frmMain3(), "lblPercent"), QStringLiteral("100%"));
     QVERIFY(m_sim.waitFor("CLOSED", 10000));

@@ -1,10 +1,10 @@
 // Every control of every window has a name a screen reader can say.
-#include "app/transferstate.h"
 #include "common/uitest.h"
-#include "report/frmreport.h"
+#include "transfer/transfersession.h"
 #include "ui/frmmain1.h"
 #include "ui/frmmain2.h"
 #include "ui/frmmain3.h"
+#include "ui/frmreport.h"
 #include "ui/frmsplash.h"
 #include "ui/wizardpage.h"
 
@@ -99,7 +99,7 @@ private Q_SLOTS:
         QFETCH(Window, window);
         QFETCH(int, transferType);
         MessageRecorder messages;
-        transferState().sFileName = QStringLiteral("/home/engineer/params.jxf");
+        transferSession().state().sFileName = QStringLiteral("/home/engineer/params.jxf");
         QWidget *widget = load(window, transferType);
         QVERIFY(widget);
         widget->show();

@@ -1,7 +1,6 @@
 // Page 1 through its real controls.
-#include "app/modmain.h"
-#include "app/transferstate.h"
 #include "common/uitest.h"
+#include "transfer/transfersession.h"
 #include "ui/commondialog.h"
 #include "ui/frmmain1.h"
 #include "ui/frmsplash.h"
@@ -53,7 +52,7 @@ private Q_SLOTS:
         m_startDir = QDir::currentPath();
         mapPortsNowhere();
     }
-    void init() { transferState() = TransferState{}; }
+    void init() { transferSession().state() = TransferState{}; }
     void cleanup()
     {
         CommonDialog::setResponder({});
@@ -84,40 +83,76 @@ private Q_SLOTS:
         QVERIFY(!page.abort);
     }
 
-    void geometryAndTooltips_data()
+    void toolTips_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QRect>("twips");
         QTest::addColumn<QString>("toolTip");
-        QTest::newRow("cboTransfer") << "cboTransfer" << QRect(3240, 120, 3135, 315)
+        QTest::newRow("cboTransfer") << "cboTransfer"
                                      << "Select the require method of transfer.";
-        QTest::newRow("txtFile") << "txtFile" << QRect(3240, 600, 3135, 315)
+        QTest::newRow("txtFile") << "txtFile"
                                  << "Enter the path and filename.";
-        QTest::newRow("cboPort") << "cboPort" << QRect(3240, 1080, 1215, 315)
+        QTest::newRow("cboPort") << "cboPort"
                                  << "Select the COM port for communication.";
-        QTest::newRow("Open") << "Open" << QRect(5160, 1080, 1215, 375)
+        QTest::newRow("Open") << "Open"
                               << "Click to select/create a file.";
-        QTest::newRow("cboBaudRate") << "cboBaudRate" << QRect(3240, 1560, 1215, 315)
+        QTest::newRow("cboBaudRate") << "cboBaudRate"
                                      << "Select the correct baud rate as on the drive.";
-        QTest::newRow("About") << "About" << QRect(2520, 2040, 1215, 375)
+        QTest::newRow("About") << "About"
                                << "Click to display the about screen.";
-        QTest::newRow("Next") << "Next" << QRect(3840, 2040, 1215, 375)
+        QTest::newRow("Next") << "Next"
                               << "Click to proceed to page 2.";
-        QTest::newRow("Cancel") << "Cancel" << QRect(5160, 2040, 1215, 375)
+        QTest::newRow("Cancel") << "Cancel"
                                 << "Click to abort the transfer.";
-        QTest::newRow("Label2") << "Label2" << QRect(1920, 600, 1215, 495) << QString();
-        QTest::newRow("Picture2") << "Picture2" << QRect(600, 480, 1095, 1335) << QString();
     }
-    void geometryAndTooltips()
+    void toolTips()
     {
         QFETCH(QString, name);
-        QFETCH(QRect, twips);
         QWidget *widget = frmMain1().findChild<QWidget *>(name);
         QVERIFY(widget);
-        QCOMPARE(widget->geometry(),
-                 Twips::rect(twips.x(), twips.y(), twips.width(), twips.height()));
         QTEST(widget->toolTip(), "toolTip");
-        QCOMPARE(frmMain1().size(), Twips::size(6450, 2625));
+    }
+
+    // Nothing leaves the client area, no control
+    // covers another, the three buttons stand in one row along the bottom at a
+    // 1320-twip pitch, and the lists, the box and Browse end where Cancel does.
+    void layout()
+    {
+        FrmMain1 &page = frmMain1();
+        QCOMPARE(page.size(), Twips::size(6450, 2625));
+        const auto near = [](int a, int b) {
+            return std::abs(a - b) <= 1;
+        };
+        QList<QWidget *> controls; // everything but the captions, whose frames may touch
+        for (QWidget *child : page.findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            QVERIFY2(page.rect().contains(child->geometry()), qPrintable(child->objectName()));
+            if (!qobject_cast<QLabel *>(child) || child->objectName() == u"Picture2")
+                controls.append(child);
+        }
+        QCOMPARE(controls.size(), 9);
+        for (qsizetype i = 0; i < controls.size(); ++i) {
+            for (qsizetype j = i + 1; j < controls.size(); ++j)
+                QVERIFY2(!controls.at(i)->geometry().intersects(controls.at(j)->geometry()),
+                         qPrintable(controls.at(i)->objectName() + QLatin1Char('/') +
+                                    controls.at(j)->objectName()));
+        }
+        const QRect about = button("About")->geometry();
+        const QRect next = button("Next")->geometry();
+        const QRect cancel = button("Cancel")->geometry();
+        for (const QRect &b : {about, next, cancel}) {
+            QCOMPARE(b.size(), Twips::size(1215, 375));
+            QCOMPARE(b.top(), cancel.top());
+        }
+        QVERIFY(near(next.left() - about.left(), Twips::toPixels(1320)));
+        QVERIFY(near(cancel.left() - next.left(), Twips::toPixels(1320)));
+        for (QWidget *control : std::as_const(controls)) {
+            const QRect at = control->geometry();
+            QVERIFY2(at.top() == cancel.top() || at.bottom() < cancel.top(),
+                     qPrintable(control->objectName()));
+        }
+        for (const char *name : {"cboTransfer", "txtFile", "Open"}) {
+            const QRect at = page.findChild<QWidget *>(QString::fromLatin1(name))->geometry();
+            QVERIFY2(near(at.right(), cancel.right()), name);
+        }
     }
 
     void pictureIsTheSharedWizardPicture()
@@ -149,13 +184,13 @@ private Q_SLOTS:
     {
         MessageRecorder messages;
         FrmMain1 &page = shownPage();
-        transferState().sFileName = QStringLiteral("untouched");
+        transferSession().state().sFileName = QStringLiteral("untouched");
         QTest::keyClick(page.txtFile(), Qt::Key_Return); // Enter presses Next
         QCOMPARE(messages.texts(), QStringList{"No filename specified. Unable to open file."});
         QCOMPARE(messages.shown.first().icon, MsgBox::Icon::Critical);
         QCOMPARE(messages.shown.first().title, QStringLiteral("Quillet"));
         QVERIFY(page.isVisible());
-        QCOMPARE(transferState().sFileName, QStringLiteral("untouched"));
+        QCOMPARE(transferSession().state().sFileName, QStringLiteral("untouched"));
     }
 
     void nextCopiesChoices_data()
@@ -183,7 +218,7 @@ private Q_SLOTS:
         page.cboBaudRate()->setCurrentIndex(baud);
         page.txtFile()->setText(file);
         button("Next")->click();
-        const TransferState &state = transferState();
+        const TransferState &state = transferSession().state();
         QCOMPARE(int(state.iTransferType), transfer);
         QTEST(int(state.iPortNumber), "portNumber");
         QTEST(int(state.lBaudRate), "baudRate");
@@ -206,7 +241,7 @@ private Q_SLOTS:
         button("Next")->click();
         QCOMPARE(messages.shown.size(), 1);
         QVERIFY(page.isVisible());
-        QCOMPARE(transferState().lBaudRate, 0); // nothing copied
+        QCOMPARE(transferSession().state().lBaudRate, 0); // nothing copied
     }
 
     void escapeEndsTheProgram()
@@ -244,7 +279,7 @@ private Q_SLOTS:
         QCOMPARE(seenFilters,
                  QStringList({"All Files (*.*)", "JXF Files (*.JXF)", "MMI Files (*.MMI)"}));
         QCOMPARE(seenDir, QDir::currentPath());
-        QCOMPARE(int(transferState().iTransferType), transfer);
+        QCOMPARE(int(transferSession().state().iTransferType), transfer);
     }
 
     // A file to receive into need not exist yet: its name is typed into the
@@ -279,7 +314,7 @@ private Q_SLOTS:
         CommonDialog::setResponder([](QFileDialog &) { return false; });
         button("Open")->click();
         QVERIFY(page.txtFile()->text().isEmpty()); // nothing confirmed yet in this run
-        QVERIFY(transferState().sFileName.isEmpty());
+        QVERIFY(transferSession().state().sFileName.isEmpty());
 
         QTemporaryDir other;
         const QString chosen = other.filePath(QStringLiteral("drive7.jxf"));
@@ -295,7 +330,7 @@ private Q_SLOTS:
         CommonDialog::setResponder([](QFileDialog &) { return false; });
         button("Open")->click();
         QCOMPARE(page.txtFile()->text(), QDir::toNativeSeparators(chosen));
-        QCOMPARE(transferState().sFileName, QDir::toNativeSeparators(chosen));
+        QCOMPARE(transferSession().state().sFileName, QDir::toNativeSeparators(chosen));
     }
 };
 

@@ -1,14 +1,13 @@
 // View Report and the report window through their real controls: what is
 // shown, laid out and saved.
-#include "app/modmain.h"
-#include "app/transferstate.h"
 #include "common/uitest.h"
-#include "report/frmreport.h"
-#include "report/reportbox.h"
 #include "report/reporttext.h"
-#include "report/showreport.h"
+#include "transfer/transfersession.h"
 #include "ui/commondialog.h"
 #include "ui/frmmain1.h"
+#include "ui/frmreport.h"
+#include "ui/reportbox.h"
+#include "ui/showreport.h"
 #include "ui/twips.h"
 
 #include <QApplication>
@@ -71,9 +70,9 @@ private:
         page1.txtFile()->setText(path(QStringLiteral("unit7.jxf")));
         page1.cboBaudRate()->setCurrentText(QStringLiteral("19200"));
         page1.cboPort()->setCurrentText(QStringLiteral("COM3"));
-        transferState().iTransferType = type;
-        transferState().lByteCount = byteCount;
-        ShowReportAt(kNow);
+        transferSession().state().iTransferType = type;
+        transferSession().state().lByteCount = byteCount;
+        ShowReportAt(frmMain1().choices(), kNow);
     }
     void answerSaveWith(const QString &fileName)
     {
@@ -90,7 +89,7 @@ private Q_SLOTS:
         m_tempDir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_tempDir->isValid());
         qputenv("windir", m_tempDir->path().toLocal8Bit());
-        transferState() = TransferState{};
+        transferSession().state() = TransferState{};
         m_messages.emplace();
         QDir::setCurrent(m_tempDir->path());
     }
@@ -111,7 +110,7 @@ private Q_SLOTS:
         QVERIFY(window.isVisible());
         QCOMPARE(window.windowTitle(), QStringLiteral("File Transfer Report"));
         const QString fileName = path(QStringLiteral("unit7.jxf"));
-        QCOMPARE(transferState().sFileName, fileName);
+        QCOMPARE(transferSession().state().sFileName, fileName);
         const QByteArray expected =
             headFor(QStringLiteral("Data transmitted at 19200 baud on COM3\r\n")) +
             "Filename: " + fileName.toLatin1() + "\r\n" + kRule + "\r\n" +
@@ -131,8 +130,8 @@ private Q_SLOTS:
     void reportTellsWhenTheRunStarted()
     {
         viewReport(TransferType::kMmiDump, "P1\r\n");
-        transferState().dtTransferStarted = kNow.addSecs(-3600);
-        ShowReport();
+        transferSession().state().dtTransferStarted = kNow.addSecs(-3600);
+        ShowReport(frmMain1().choices());
         const QByteArray started =
             "Transfer initiated on " + ReportText::dateText(kNow.date()).toLatin1() + " at " +
             ReportText::timeText(kNow.addSecs(-3600).time()).toLatin1() + "\r\n";
@@ -156,7 +155,7 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(path(QStringLiteral("unit7.jxf"))));
         if (exists)
             QVERIFY(writeAll(path(QStringLiteral("unit7.jxf")), {}));
-        ShowReportAt(kNow.addSecs(60));
+        ShowReportAt(frmMain1().choices(), kNow.addSecs(60));
         QCOMPARE(m_messages->shown.size(), 1);
         QVERIFY2(m_messages->texts().constFirst().startsWith(
                      message.arg(path(QStringLiteral("unit7.jxf")))),
@@ -167,7 +166,7 @@ private Q_SLOTS:
         // Without a window, none is created for nothing.
         unloadAllWindows();
         frmMain1().txtFile()->setText(path(QStringLiteral("unit7.jxf")));
-        ShowReportAt(kNow);
+        ShowReportAt(frmMain1().choices(), kNow);
         QVERIFY(!Forms::isLoaded(Form::Report));
     }
 

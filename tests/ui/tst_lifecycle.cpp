@@ -1,8 +1,9 @@
 // Start-up, the splash window and the program's end, through the real windows.
 #include "app/modmain.h"
-#include "app/transferstate.h"
 #include "common/uitest.h"
 #include "settings/settingsfile.h"
+#include "transfer/transfersession.h"
+#include "ui/exitapplication.h"
 #include "ui/frmmain1.h"
 #include "ui/frmmain3.h"
 #include "ui/frmsplash.h"

@@ -1,9 +1,9 @@
 // Printing from the report window: each click one complete job, read back
 // from the PDF it becomes.
 #include "common/uitest.h"
-#include "report/frmreport.h"
-#include "report/reportbox.h"
-#include "report/reportprinter.h"
+#include "ui/frmreport.h"
+#include "ui/reportbox.h"
+#include "ui/reportprinter.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "report/reportbox.h"
+#include "ui/reportbox.h"
 
-#include "report/lineends.h"
+#include "settings/lineends.h"
 
 #include <QKeyEvent>
 #include <QTextBlock>

@@ -4,8 +4,9 @@
 #include <QString>
 #include <QtGlobal>
 
-// The values every window reads and writes directly during a run of the
-// program. They keep their last values between transfers.
+// The values of the transfer that the windows and the transfer loop share.
+// They keep their last values between transfers; the transfer session holds
+// the program's one state.
 struct TransferState
 {
     QString sFileName;
@@ -32,13 +33,3 @@ constexpr bool isSend(qint16 type)
     return type >= kJxfToDrive;
 }
 } // namespace TransferType
-
-// The one transfer state of the program.
-TransferState &transferState();
-
-// True while a transfer loop runs. The windows' handlers can run nested
-// inside its event pump; those that would disturb the run do nothing then.
-inline bool transferRunning()
-{
-    return transferState().bTransferActive;
-}

@@ -1,12 +1,12 @@
-#include "report/frmreport.h"
+#include "ui/frmreport.h"
 
-#include "report/reportbox.h"
 #include "report/reportfile.h"
-#include "report/reportprinter.h"
 #include "ui/commondialog.h"
 #include "ui/fonts.h"
 #include "ui/forms.h"
 #include "ui/msgbox.h"
+#include "ui/reportbox.h"
+#include "ui/reportprinter.h"
 #include "ui/twips.h"
 #include "ui/windowplacement.h"
 

@@ -1,6 +1,6 @@
-#include "report/reportprinter.h"
+#include "ui/reportprinter.h"
 
-#include "report/lineends.h"
+#include "settings/lineends.h"
 #include "ui/fonts.h"
 
 #include <QFontMetricsF>

@@ -1,7 +1,0 @@
-#include "app/transferstate.h"
-
-TransferState &transferState()
-{
-    static TransferState state;
-    return state;
-}

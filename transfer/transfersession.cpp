@@ -1,0 +1,93 @@
+#include "transfer/transfersession.h"
+
+#include "transfer/commport.h"
+#include "transfer/seriallink.h"
+
+TransferSession::TransferSession()
+    : m_port(std::make_unique<CommPort>())
+{}
+
+TransferSession::~TransferSession() = default;
+
+bool TransferSession::openPort(const TransferChoices &choices)
+{
+    m_state.iTransferType = choices.transferType;
+    m_state.iPortNumber = choices.portNumber;
+    m_state.lBaudRate = choices.baudRate;
+    m_state.sFileName = choices.fileName;
+    return openCommPort(*m_port, choices);
+}
+
+void TransferSession::closePort()
+{
+    closeCommPort(*m_port);
+}
+
+bool TransferSession::portOpen() const
+{
+    return m_port->portOpen();
+}
+
+qint64 TransferSession::inputWaiting()
+{
+    return m_port->inBufferCount();
+}
+
+bool TransferSession::receiveWouldReplaceData() const
+{
+    return ::receiveWouldReplaceData(m_state.sFileName);
+}
+
+FileOpening TransferSession::openFile()
+{
+    FileOpening opening;
+    opening.result = openTransferFile(m_state, m_file, &opening.records);
+    return opening;
+}
+
+void TransferSession::closeFile()
+{
+    closeTransferFile(m_file);
+}
+
+RunResult TransferSession::run(TransferView &view, TransferClock &clock)
+{
+    TransferLoop loop(m_state, *m_port, m_file, view, clock);
+    loop.run();
+    m_lastRun = {loop.outcome(), loop.fault()};
+    return m_lastRun;
+}
+
+void TransferSession::cancel()
+{
+    m_state.bAbortTransfer = true;
+    closeFile();
+    closePort();
+}
+
+std::optional<HexCheck::Result> TransferSession::receivedCheck() const
+{
+    // A time-out leaves what arrived, which may be a part of a parameter file.
+    const bool stored = m_lastRun.outcome == TransferOutcome::Completed ||
+                        m_lastRun.outcome == TransferOutcome::TimedOut;
+    if (!stored || m_state.iTransferType != TransferType::kJxfFromDrive)
+        return std::nullopt;
+    return HexCheck::checkFile(m_state.sFileName);
+}
+
+TransferResults TransferSession::results() const
+{
+    return {m_state.iTransferType, m_state.lByteCount, m_state.dtTransferStarted,
+            m_state.sFileName};
+}
+
+CommPort &TransferSession::port()
+{
+    return *m_port;
+}
+
+TransferSession &transferSession()
+{
+    static TransferSession session;
+    return session;
+}

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "transfer/hexcheck.h"
+#include "transfer/transferchoices.h"
+#include "transfer/transferfile.h"
+#include "transfer/transferloop.h"
+#include "transfer/transferstate.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class CommPort;
+class TransferClock;
+class TransferView;
+
+// What the report of the last run says about it.
+struct TransferResults
+{
+    qint16 transferType = 0;
+    qint32 byteCount = 0; // for a send, the characters that left the PC
+    QDateTime started;    // invalid before the first run
+    QString fileName;
+};
+
+struct FileOpening
+{
+    OpenFileResult result = OpenFileResult::Ok;
+    // For a file to send, the check of the records that will be sent.
+    HexCheck::Result records;
+};
+
+struct RunResult
+{
+    TransferOutcome outcome = TransferOutcome::NotRun;
+    TransferFault fault = TransferFault::None;
+};
+
+// One transfer after another over the program's one serial port: the port,
+// the file on the PC's side and the state that the windows show. Every result
+// comes back as a value and nothing here shows a window, so the same
+// transfers run with windows, from a command or from a test.
+class TransferSession
+{
+public:
+    TransferSession();
+    ~TransferSession();
+    TransferSession(const TransferSession &) = delete;
+    TransferSession &operator=(const TransferSession &) = delete;
+
+    TransferState &state() { return m_state; }
+    const TransferState &state() const { return m_state; }
+    bool running() const { return m_state.bTransferActive; }
+
+    // Takes the choices into the state (kind, port, rate, file), then opens
+    // the port they name with the program's line settings. False leaves the
+    // port closed.
+    bool openPort(const TransferChoices &choices);
+    // Never fails; may be repeated.
+    void closePort();
+    bool portOpen() const;
+    // Characters from the drive waiting to be read; 0 while the port is closed.
+    qint64 inputWaiting();
+
+    // True when receiving into the state's file would empty a file that holds something.
+    bool receiveWouldReplaceData() const;
+    // Opens the state's file for the state's kind of transfer; see openTransferFile.
+    FileOpening openFile();
+    // Never fails; may be repeated.
+    void closeFile();
+    bool fileOpen() const { return m_file.isOpen(); }
+
+    // Runs the transfer on the open port and file and returns when it has
+    // ended, with both closed. The clock's event pump is where a cancel comes in.
+    RunResult run(TransferView &view, TransferClock &clock);
+    // A stop asked for while a run is going on (page 3's Cancel): the run ends
+    // at its next look, and the file and the port are closed at once.
+    void cancel();
+    // The check of a parameter file received by the last run, kept as it
+    // arrived; nothing when the last run received no parameter file.
+    std::optional<HexCheck::Result> receivedCheck() const;
+
+    TransferResults results() const;
+
+    // For a harness that runs a loop of its own around the port or the file.
+    CommPort &port();
+    TransferFile &file() { return m_file; }
+
+private:
+    TransferState m_state;
+    std::unique_ptr<CommPort> m_port;
+    TransferFile m_file;
+    RunResult m_lastRun;
+};
+
+// The program's one transfer session.
+TransferSession &transferSession();
+
+// True while a transfer loop runs. The windows' handlers can run nested
+// inside its event pump; those that would disturb the run do nothing then.
+inline bool transferRunning()
+{
+    return transferSession().running();
+}
