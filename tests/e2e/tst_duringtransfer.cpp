@@ -32,6 +32,10 @@ private:
         frmSplash().DismissSplash();
         button(frmMain1(), "About")->click();
         next(2, path("params.jxf"), 6);
+        // A run ended within milliseconds could open and close the port before a
+        // busy machine lets the drive look: it would then never see the session.
+        if (!m_sim->waitFor("OPENED", 5000))
+            return {};
         return frmMain2().isVisible() && frmSplash().isVisible() ? file : QByteArray();
     }
     // Runs action once, inside the loop's event pump, as soon as the send has
