@@ -24,6 +24,9 @@ constexpr CommandInfo kCommands[] = {
     {Command::Check, "check", 1}, {Command::Compare, "compare", 2},
 };
 
+// A day: longer than anyone waits at a drive, short enough to count in milliseconds.
+constexpr int kMaxStartTimeout = 24 * 60 * 60;
+
 const QString kPort = QStringLiteral("port");
 const QString kBaud = QStringLiteral("baud");
 const QString kCompareWith = QStringLiteral("compare-with");
@@ -132,9 +135,10 @@ std::optional<QString> takeTransfer(const QCommandLineParser &parser, Request &r
     if (parser.isSet(kStartTimeout)) {
         bool isNumber = false;
         request.startTimeout = parser.value(kStartTimeout).toInt(&isNumber);
-        if (!isNumber || request.startTimeout < 0)
-            return QStringLiteral(
-                "--start-timeout takes a whole number of seconds, 0 for no limit");
+        if (!isNumber || request.startTimeout < 0 || request.startTimeout > kMaxStartTimeout)
+            return QStringLiteral("--start-timeout takes a whole number of seconds up to %1, 0 "
+                                  "for no limit")
+                .arg(kMaxStartTimeout);
     }
     request.compareWith = parser.value(kCompareWith);
     request.reportPath = parser.value(kReport);

@@ -43,7 +43,7 @@ private:
     int completed();
     bool warnIfDamaged();
     bool sameAsReference();
-    void writeReport();
+    bool writeReport();
     int end(int status, const QString &outcome, const QString &message = QString());
     int unusable(const QString &error);
     void onStop();
@@ -211,10 +211,10 @@ int TransferRun::transfer()
     const RunResult run = m_session.run(view, clock);
     view.finish();
     summarise(view, run.outcome == TransferOutcome::Completed);
-    writeReport();
+    const bool reported = writeReport();
     switch (run.outcome) {
     case TransferOutcome::Completed:
-        return completed();
+        return reported ? completed() : end(Cli::kExitFailed, QStringLiteral("failed"));
     case TransferOutcome::CancelledWhileReceiving:
     case TransferOutcome::CancelledWhileSending:
         return end(Cli::kExitCancelled, QStringLiteral("cancelled"));
@@ -289,22 +289,30 @@ bool TransferRun::warnIfDamaged()
     return true;
 }
 
-void TransferRun::writeReport()
+// The report of the run, as the report window would save it; false when it
+// was asked for and could not be written.
+bool TransferRun::writeReport()
 {
     if (m_request.reportPath.isEmpty())
-        return;
+        return true;
     const ReportFile::ReadResult read = ReportFile::readWhole(m_fileName);
-    if (read.status != ReportFile::ReadStatus::Ok)
-        return m_output.error(ReportFile::readFailureText(m_fileName, read));
-    const TransferResults results = m_session.results();
-    const QByteArray report =
-        ReportText::compose(
-            ReportText::inputsFor(m_request.choices, results, results.started, read.bytes))
-            .toLatin1();
-    const ReportFile::WriteResult written =
-        ReportFile::write(m_request.reportPath, report, ReportFile::CreateMode::Replace);
-    if (written.status != ReportFile::WriteStatus::Written)
-        m_output.error(ReportFile::saveFailureText(m_request.reportPath, written.reason));
+    QString failure;
+    if (read.status != ReportFile::ReadStatus::Ok) {
+        failure = ReportFile::readFailureText(m_fileName, read);
+    } else {
+        const TransferResults results = m_session.results();
+        const QByteArray report =
+            ReportText::compose(
+                ReportText::inputsFor(m_request.choices, results, results.started, read.bytes))
+                .toLatin1();
+        const ReportFile::WriteResult written =
+            ReportFile::write(m_request.reportPath, report, ReportFile::CreateMode::Replace);
+        if (written.status != ReportFile::WriteStatus::Written)
+            failure = ReportFile::saveFailureText(m_request.reportPath, written.reason);
+    }
+    if (!failure.isEmpty())
+        m_output.error(failure);
+    return failure.isEmpty();
 }
 
 int TransferRun::end(int status, const QString &outcome, const QString &message)
