@@ -30,7 +30,9 @@ inline void startCli(QProcess &process, const QStringList &arguments, const QStr
 inline CliRun finishCli(QProcess &process, int msecs = 60000)
 {
     CliRun run;
-    if (!process.waitForFinished(msecs) || process.exitStatus() != QProcess::NormalExit)
+    // A process that has finished already makes waitForFinished() false.
+    const bool finished = process.state() == QProcess::NotRunning || process.waitForFinished(msecs);
+    if (!finished || process.exitStatus() != QProcess::NormalExit)
         return run;
     run.exit = process.exitCode();
     run.out = QString::fromLocal8Bit(process.readAllStandardOutput());

@@ -261,8 +261,11 @@ private Q_SLOTS:
             ::dup2(fd, STDERR_FILENO);
         });
         startCli(process, {"dump", path("got"), "--port", "COM1"}, m_windir.path());
+        QByteArray drawn; // read as it comes, as a terminal does
+        while (!process.waitForFinished(20))
+            drawn += terminal.receive(1 << 20, 0);
         QCOMPARE(finishCli(process).exit, 0);
-        const QString shown = QString::fromLatin1(terminal.receive(1 << 20, 200));
+        const QString shown = QString::fromLatin1(drawn + terminal.receive(1 << 20, 200));
         QVERIFY2(shown.contains("Prepare the drive to transmit the MMI file.\r\n"
                                 "Set Serial Links::System Port (P3) to DUMP MMI (Drive TX)\r\n"
                                 "The transfer will commence when the drive is ready."),
