@@ -1,6 +1,7 @@
 // quilletbench: how close Quillet's transfers come to the line's own limit,
 // and what they cost. `quilletbench [--quick]` prints the table; each figure
 // comes from a process of its own, `quilletbench run <what> ...`.
+#include "clifigures.h"
 #include "runs.h"
 #include "table.h"
 
@@ -47,6 +48,8 @@ int runChild(int argc, char *argv[])
         return BenchRuns::cpu(args.value(1) == QLatin1String("busy"));
     if (what == QLatin1String("ceiling"))
         return BenchRuns::ceiling(a);
+    if (BenchCli::isRun(what))
+        return BenchCli::run(what, a, b);
     std::fprintf(stderr, "quilletbench run: send|ascii-xfr|receive BAUD CHARS, cpu [busy], "
                          "ceiling CHARS\n");
     return 2;
@@ -235,6 +238,7 @@ int main(int argc, char *argv[])
             lineFigures(table, baud, chars);
     }
     cpuFigures(table);
+    BenchCli::figures(table, measure);
     ceilingFigure(table);
     startupFigures(table);
     std::printf("%s", qPrintable(table.text()));

@@ -19,6 +19,9 @@ _quillet_cli()
             _filedir
             return
             ;;
+        --start-timeout)
+            return
+            ;;
     esac
     $split && return
 
@@ -44,8 +47,9 @@ _quillet_cli()
     if [[ $cur == -* ]]; then
         local options='--quiet --json --help'
         case $command in
-            dump | send) options+=' --port --baud --report' ;;
-            receive) options+=' --port --baud --report --compare-with' ;;
+            dump) options+=' --port --baud --report --start-timeout --force' ;;
+            send) options+=' --port --baud --report --force' ;;
+            receive) options+=' --port --baud --report --start-timeout --force --compare-with' ;;
         esac
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
         return

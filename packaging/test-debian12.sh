@@ -3,7 +3,7 @@
 # once offscreen (it must still be running after a second), and once on a
 # virtual X display of this machine, where its window must appear. When the
 # package holds quillet-cli, that runs there too, with no display and no
-# window libraries.
+# window libraries, and receives a parameter file from the installed simulated drive.
 #   packaging/test-debian12.sh PACKAGE.deb [ROOT]
 # ROOT (default /var/tmp/quillet-debtest/root) is made with debootstrap when it
 # does not exist yet; the package is purged again at the end, so the tree can
@@ -56,6 +56,17 @@ if in_root dpkg -L quillet | grep -qx /usr/bin/quillet-cli; then
     sed -n 1,3p <<<"$usage"
     in_root quillet-cli check /usr/share/quillet/samples/params.jxf
     echo "ok: quillet-cli runs and finds the sample parameter file intact"
+    # A receive from the installed simulated drive, as a script runs one.
+    in_root sh -c 'dir=$(mktemp -d)
+        quillet-drivesim --settings-dir "$dir" --com 1 --baud 57600 \
+            --transmit /usr/share/quillet/samples/params.jxf >/dev/null &
+        drive=$!
+        for _ in $(seq 50); do [ -e "$dir/dosdevices/com1" ] && break; sleep 0.1; done
+        status=0
+        windir="$dir" quillet-cli receive "$dir/got.jxf" --port COM1 --baud 57600 \
+            --compare-with /usr/share/quillet/samples/params.jxf || status=$?
+        kill "$drive"; wait "$drive"; rm -rf "$dir"; exit $status'
+    echo "ok: quillet-cli received the drive's parameter file, the same data as the sample"
 else
     echo "(this package holds no quillet-cli: its checks are left out)"
 fi

@@ -42,4 +42,19 @@ WriteResult write(const QString &path, const QByteArray &bytes, CreateMode mode)
     return {WriteStatus::WriteFailed, reason};
 }
 
+QString readFailureText(const QString &fileName, const ReadResult &read)
+{
+    if (read.status == ReadStatus::Empty)
+        return QStringLiteral("The file ") + fileName +
+               QStringLiteral(" is empty.\rThere is no data to report.");
+    return QStringLiteral("Unable to read the file ") + fileName + QStringLiteral(".\r") +
+           read.reason;
+}
+
+QString saveFailureText(const QString &fileName, const QString &reason)
+{
+    return QStringLiteral("Unable to save the report to ") + fileName + QStringLiteral(".\r") +
+           reason;
+}
+
 } // namespace ReportFile

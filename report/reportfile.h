@@ -32,4 +32,9 @@ struct WriteResult
 // save never leaves half a report behind under a new name.
 WriteResult write(const QString &path, const QByteArray &bytes, CreateMode mode);
 
+// What the user is told when the transfer file cannot be read for a report,
+// or the report cannot be saved; two lines joined by a carriage return.
+QString readFailureText(const QString &fileName, const ReadResult &read);
+QString saveFailureText(const QString &fileName, const QString &reason);
+
 } // namespace ReportFile

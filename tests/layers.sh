@@ -4,6 +4,7 @@
 #   transfer/  settings/ and transfer/ only (no report, no windows, no start-up)
 #   report/    settings/, transfer/ and report/ only
 #   ui/        anything but app/, and never the serial port itself
+#   cli/       the engine (settings/, transfer/, report/), nothing of the windows
 # Every line that breaks a rule is printed; the status is 1 if there is one.
 #
 #   tests/layers.sh [source folder]
@@ -27,6 +28,16 @@ check settings 'transfer/|report/|ui/|app/'
 check transfer 'report/|ui/|app/'
 check report 'ui/|app/'
 check ui 'app/|transfer/commport\.h'
+check cli 'ui/|app/'
+
+# The command runs without a display: no window or painting class of Qt's.
+found=$(grep -nE '^[[:space:]]*#[[:space:]]*include[[:space:]]*<Q(Widget|Application|Gui|Painter|Window)' \
+    cli/*.h cli/*.cpp)
+if [ -n "$found" ]; then
+    echo "cli/ uses the window libraries:"
+    echo "$found"
+    status=1
+fi
 
 # The port belongs to the transfer session; no window names its class.
 found=$(grep -nwE 'CommPort|QSerialPort' ui/*.h ui/*.cpp)

@@ -6,6 +6,23 @@
 
 namespace PortNames {
 
+QString comName(qint16 portNumber)
+{
+    return QStringLiteral("COM%1").arg(portNumber);
+}
+
+qint16 comNumber(const QString &name)
+{
+    if (!name.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
+        return 0;
+    bool isNumber = false;
+    const int number = name.mid(3).toInt(&isNumber);
+    // Only the plain digits: "COM01" and "COM+1" name no port.
+    if (!isNumber || QString::number(number) != name.mid(3) || number < 1 || number > kComPorts)
+        return 0;
+    return static_cast<qint16>(number);
+}
+
 QString deviceForPort(qint16 portNumber)
 {
     return deviceForPort(portNumber, SettingsFile::folder());
@@ -17,7 +34,7 @@ QString deviceForPort(qint16 portNumber, const QString &settingsFolder)
         return QString();
 #ifdef Q_OS_WIN
     Q_UNUSED(settingsFolder);
-    return QStringLiteral("COM%1").arg(portNumber);
+    return comName(portNumber);
 #else
     const QString link = settingsFolder + QStringLiteral("/dosdevices/com%1").arg(portNumber);
     if (QFileInfo(link).isSymLink() || QFileInfo::exists(link))

@@ -5,6 +5,14 @@
 
 namespace PortNames {
 
+// The numbered ports offered: COM1 to COM8.
+constexpr qint16 kComPorts = 8;
+
+// "COM3" for 3.
+QString comName(qint16 portNumber);
+// 3 for "COM3" (or "com3"); 0 for anything that is not one of the offered ports.
+qint16 comNumber(const QString &name);
+
 // The device behind COM port number portNumber (1 = COM1), or an empty text
 // when the number names no port. On Windows that is "COMn". Elsewhere a link
 // <settings folder>/dosdevices/comn chooses the device (resolved, so that the

@@ -3,12 +3,17 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <array>
+
 class CommPort;
 struct TransferChoices;
 
 namespace SerialLink {
 constexpr qint16 kQueueSize = 512;
 constexpr qint32 kXonXoff = 1;
+// The rates a transfer may run at, slowest first, and the one used when none is chosen.
+constexpr std::array<qint32, 9> kBaudRates{300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600};
+constexpr qint32 kDefaultBaudRate = 9600;
 } // namespace SerialLink
 
 // Sets the port the choices name (a COM number, or a device path when the

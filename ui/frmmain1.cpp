@@ -1,6 +1,8 @@
 #include "ui/frmmain1.h"
 
 #include "settings/settingsfile.h"
+#include "transfer/portnames.h"
+#include "transfer/seriallink.h"
 #include "transfer/transfersession.h"
 #include "ui/commondialog.h"
 #include "ui/exitapplication.h"
@@ -21,9 +23,6 @@ const QStringList kTransferTypes = {
     QStringLiteral("JXF transfer, (Drive -> PC)"),
     QStringLiteral("JXF transfer, (PC -> Drive)"),
 };
-constexpr qint32 kBaudRates[] = {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600};
-constexpr int kPortCount = 8;
-constexpr int kDefaultBaudIndex = 5; // 9600
 const QStringList kFileFilters = {
     QStringLiteral("All Files (*.*)"),
     QStringLiteral("JXF Files (*.JXF)"),
@@ -107,12 +106,12 @@ void FrmMain1::Initialize()
 {
     m_cboTransfer->addItems(kTransferTypes);
     m_cboTransfer->setCurrentIndex(0);
-    for (int n = 1; n <= kPortCount; ++n)
-        m_cboPort->addItem(QStringLiteral("COM%1").arg(n));
+    for (qint16 n = 1; n <= PortNames::kComPorts; ++n)
+        m_cboPort->addItem(PortNames::comName(n));
     m_cboPort->setCurrentIndex(0);
-    for (qint32 rate : kBaudRates)
+    for (qint32 rate : SerialLink::kBaudRates)
         m_cboBaudRate->addItem(QString::number(rate), rate);
-    m_cboBaudRate->setCurrentIndex(kDefaultBaudIndex);
+    m_cboBaudRate->setCurrentIndex(m_cboBaudRate->findData(SerialLink::kDefaultBaudRate));
     m_txtFile->setText(QString());
 }
 

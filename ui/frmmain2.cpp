@@ -1,5 +1,6 @@
 #include "ui/frmmain2.h"
 
+#include "transfer/driveinstructions.h"
 #include "transfer/transfersession.h"
 #include "ui/exitapplication.h"
 #include "ui/fonts.h"
@@ -17,29 +18,6 @@ namespace {
 constexpr int kWatchIntervalMs = 100;
 constexpr qsizetype kShortNameMax = 36;
 constexpr qsizetype kTailMax = 30;
-
-struct Instructions
-{
-    const char *sendRecive;
-    const char *instructions;
-    bool commenceVisible;
-    bool nextEnabled;
-};
-
-const Instructions &instructionsFor(qint16 type)
-{
-    static const Instructions mmi{"Prepare the drive to transmit the MMI file.",
-                                  "DUMP MMI (Drive TX)", true, false};
-    static const Instructions jxfFromDrive{"Prepare the drive to transmit the JXF file.",
-                                           "JXF XFER (Drive TX)", true, false};
-    static const Instructions jxfToDrive{"Prepare the drive to receive the JXF file.",
-                                         "JXF XFER (Drive RX)", false, true};
-    if (type == TransferType::kMmiDump)
-        return mmi;
-    if (type == TransferType::kJxfFromDrive)
-        return jxfFromDrive;
-    return jxfToDrive;
-}
 
 } // namespace
 
@@ -59,14 +37,12 @@ void FrmMain2::createControls()
 {
     const QFont courier = Fonts::named(QStringLiteral("Courier New"), 9);
     m_lblSendRecive = addLabel(QStringLiteral("lblSendRecive"), QString(), {2520, 120, 3855, 255});
-    addLabel(QStringLiteral("Label1"), QStringLiteral("Set Serial Links::System Port (P3) to"),
-             {2520, 360, 3855, 255});
+    addLabel(QStringLiteral("Label1"), DriveInstructions::kSetMenuTo, {2520, 360, 3855, 255});
     m_lblInstructions =
         addLabel(QStringLiteral("lblInstructions"), QString(), {2520, 720, 2415, 255});
     m_lblInstructions->setFont(courier);
-    m_label3 = addLabel(QStringLiteral("Label3"),
-                        QStringLiteral("The transfer will commence when the drive is ready."),
-                        {2520, 1080, 3855, 375});
+    m_label3 =
+        addLabel(QStringLiteral("Label3"), DriveInstructions::kCommence, {2520, 1080, 3855, 375});
     addLabel(QStringLiteral("Label2"), QStringLiteral("File Name:"), {2520, 1440, 1215, 255});
     m_lblFile = addLabel(QStringLiteral("lblFile"), QString(), {2520, 1680, 3855, 255});
     m_lblFile->setFont(courier);
@@ -90,14 +66,15 @@ void FrmMain2::createControls()
 
 void FrmMain2::prepareFor(qint16 transferType)
 {
-    const Instructions &row = instructionsFor(transferType);
-    m_lblSendRecive->setText(QString::fromLatin1(row.sendRecive));
-    m_lblInstructions->setText(QString::fromLatin1(row.instructions));
-    m_label3->setVisible(row.commenceVisible);
-    m_next->setEnabled(row.nextEnabled);
+    const DriveInstructions::Instructions &row = DriveInstructions::forType(transferType);
+    m_lblSendRecive->setText(row.sendRecive);
+    m_lblInstructions->setText(row.menuChoice);
+    // When the drive sends, its first characters start the transfer, not Next.
+    m_label3->setVisible(row.driveSends);
+    m_next->setEnabled(!row.driveSends);
     // With Next disabled, Enter must not reach it through the default role.
-    m_next->setDefault(row.nextEnabled);
-    (row.nextEnabled ? static_cast<QWidget *>(m_next) : m_cancel)->setFocus();
+    m_next->setDefault(!row.driveSends);
+    (row.driveSends ? static_cast<QWidget *>(m_cancel) : m_next)->setFocus();
 }
 
 QString FrmMain2::displayForm(const QString &fileName)

@@ -37,12 +37,6 @@ const QStringList kSaveFilters = {
 };
 constexpr int kPreselectedFilter = 1; // "Text Documents (*.txt)"
 
-QString saveFailureText(const QString &fileName, const QString &reason)
-{
-    return MsgBox::twoLines(
-        QStringLiteral("Unable to save the report to ") + fileName + QLatin1Char('.'), reason);
-}
-
 } // namespace
 
 FrmReport::FrmReport(QWidget *parent)
@@ -196,7 +190,7 @@ void FrmReport::cbSave_Click()
 
 void FrmReport::reportSaveFailure(const QString &reason)
 {
-    MsgBox::show(saveFailureText(m_commonDialog1->fileName(), reason));
+    MsgBox::show(ReportFile::saveFailureText(m_commonDialog1->fileName(), reason));
 }
 
 void FrmReport::cbPrint_Click()

@@ -8,20 +8,6 @@
 #include "ui/msgbox.h"
 #include "ui/reportbox.h"
 
-namespace {
-
-QString unreadableText(const QString &fileName, const ReportFile::ReadResult &read)
-{
-    if (read.status == ReportFile::ReadStatus::Empty)
-        return MsgBox::twoLines(QStringLiteral("The file ") + fileName +
-                                    QStringLiteral(" is empty."),
-                                QStringLiteral("There is no data to report."));
-    return MsgBox::twoLines(
-        QStringLiteral("Unable to read the file ") + fileName + QLatin1Char('.'), read.reason);
-}
-
-} // namespace
-
 void ShowReport(const TransferChoices &shown)
 {
     // The report is a record of the run: it says when that started, however
@@ -39,7 +25,7 @@ void ShowReportAt(const TransferChoices &shown, const QDateTime &now)
     // A file that is gone or holds nothing leaves the report window as it was.
     const ReportFile::ReadResult read = ReportFile::readWhole(shown.fileName);
     if (read.status != ReportFile::ReadStatus::Ok) {
-        MsgBox::show(unreadableText(shown.fileName, read));
+        MsgBox::show(ReportFile::readFailureText(shown.fileName, read));
         return;
     }
     FrmReport &window = frmReport();

@@ -18,6 +18,8 @@ private Q_SLOTS:
     void deviceForPort();
     void settingsFolderIsTheDefault();
     void devicePathsResolveAsLinksDo();
+    void comNumber_data();
+    void comNumber();
 };
 
 void TestPortNames::deviceForPort_data()
@@ -88,6 +90,31 @@ void TestPortNames::devicePathsResolveAsLinksDo()
     QCOMPARE(PortNames::deviceForPath(device), device);
     QCOMPARE(PortNames::deviceForPath(root + QStringLiteral("/by-id")), device);
     QVERIFY(PortNames::deviceForPath(QString()).isEmpty());
+}
+
+void TestPortNames::comNumber_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("number");
+    QTest::newRow("first") << "COM1" << 1;
+    QTest::newRow("last") << "COM8" << 8;
+    QTest::newRow("lower case") << "com3" << 3;
+    QTest::newRow("past the last") << "COM9" << 0;
+    QTest::newRow("zero") << "COM0" << 0;
+    QTest::newRow("leading zero") << "COM01" << 0;
+    QTest::newRow("sign") << "COM+1" << 0;
+    QTest::newRow("no number") << "COM" << 0;
+    QTest::newRow("device path") << "/dev/ttyS0" << 0;
+}
+
+void TestPortNames::comNumber()
+{
+    QFETCH(QString, name);
+    QFETCH(int, number);
+    QCOMPARE(PortNames::comNumber(name), number);
+    // Every offered name leads back to its number.
+    if (number > 0)
+        QCOMPARE(PortNames::comName(qint16(number)), name.toUpper());
 }
 
 QTEST_GUILESS_MAIN(TestPortNames)

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QString>
+#include <QStringList>
+
+#include "transfer/hexcheck.h"
+
+class CliOutput;
+namespace Cli {
+struct Request;
+}
+
+// check and compare, and the compare that follows a receive.
+namespace FileCommands {
+
+// No drive's parameter set comes near this; a larger file is refused before
+// it is read, so a file of gigabytes neither hangs the command nor fills memory.
+constexpr qint64 kMaxParameterFile = 16 * 1024 * 1024;
+
+struct ParameterFile
+{
+    QByteArray bytes;
+    QString error; // why the file cannot be used, in the program's words; empty when read
+};
+
+// A plain file of at least one character and at most kMaxParameterFile.
+ParameterFile readParameterFile(const QString &path);
+
+int check(const Cli::Request &request, CliOutput &output);
+
+// What the check found wrong with the parameter file name: one line for each
+// damaged record and one for a missing end record; empty for a clean file.
+struct CheckFindings
+{
+    QStringList lines;
+    QJsonArray json;
+};
+CheckFindings checkFindings(const QString &name, const HexCheck::Result &result);
+int compare(const Cli::Request &request, CliOutput &output);
+
+struct Comparison
+{
+    bool identical = false;
+    QJsonArray findings;
+};
+
+// Compares the data of two parameter files already read, prints the result
+// and returns it for the JSON object.
+Comparison compareData(const QString &nameA, const QByteArray &a, const QString &nameB,
+                       const QByteArray &b, CliOutput &output);
+
+} // namespace FileCommands

@@ -1,0 +1,354 @@
+#include "cli/transfercommand.h"
+
+#include "cli/cliargs.h"
+#include "cli/clioutput.h"
+#include "cli/filecommands.h"
+#include "cli/stopsignals.h"
+#include "cli/terminalview.h"
+#include "report/reportfile.h"
+#include "report/reporttext.h"
+#include "transfer/driveinstructions.h"
+#include "transfer/seriallink.h"
+#include "transfer/systemclock.h"
+#include "transfer/transfersession.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonObject>
+#include <QTimer>
+
+namespace {
+
+// As often as page 2 looks for the drive's first characters.
+constexpr int kWatchIntervalMs = 100;
+
+class TransferRun
+{
+public:
+    TransferRun(const Cli::Request &request, CliOutput &output);
+    int exec();
+
+private:
+    enum class Start { Started, TimedOut, Cancelled };
+
+    int open();
+    QString checkBeforeOpening();
+    int refuseDamaged(const HexCheck::Result &records);
+    void showInstructions();
+    Start waitForDrive();
+    int notStarted(Start start);
+    int transfer();
+    void summarise(const TerminalView &view, bool complete);
+    int completed();
+    bool warnIfDamaged();
+    bool sameAsReference();
+    bool writeReport();
+    int end(int status, const QString &outcome, const QString &message = QString());
+    int unusable(const QString &error);
+    void onStop();
+
+    const Cli::Request &m_request;
+    const QString &m_fileName;
+    CliOutput &m_output;
+    TransferSession m_session;
+    StopSignals m_stop;
+    QEventLoop *m_waiting = nullptr;
+    QByteArray m_reference;
+    bool m_createdFile = false;
+    bool m_sending = false;
+    QJsonObject m_json;
+};
+
+TransferRun::TransferRun(const Cli::Request &request, CliOutput &output)
+    : m_request(request)
+    , m_fileName(request.choices.fileName)
+    , m_output(output)
+    , m_stop([this] { onStop(); })
+    , m_sending(TransferType::isSend(request.choices.transferType))
+{}
+
+// A stop comes in through an event pump, as page 3's Cancel does.
+void TransferRun::onStop()
+{
+    if (m_session.running())
+        m_session.cancel();
+    else if (m_waiting)
+        m_waiting->quit();
+}
+
+int TransferRun::exec()
+{
+    if (const int status = open(); status >= 0)
+        return status;
+    if (m_output.showsProgress())
+        showInstructions();
+    if (!m_sending) {
+        const Start start = waitForDrive();
+        if (start != Start::Started)
+            return notStarted(start);
+    }
+    return transfer();
+}
+
+// Everything that can make the run impossible, before the port is touched.
+QString TransferRun::checkBeforeOpening()
+{
+    if (!m_request.compareWith.isEmpty()) {
+        const FileCommands::ParameterFile reference =
+            FileCommands::readParameterFile(m_request.compareWith);
+        if (!reference.error.isEmpty())
+            return reference.error;
+        m_reference = reference.bytes;
+    }
+    const QString &report = m_request.reportPath;
+    if (!report.isEmpty()) {
+        const QFileInfo info(report);
+        const bool writable = info.exists() ? info.isFile() && info.isWritable()
+                                            : QFileInfo(info.absolutePath()).isWritable();
+        if (!writable)
+            return ReportFile::saveFailureText(report,
+                                               QStringLiteral("The file cannot be written."));
+    }
+    // A script cannot answer the windows' question; an earlier backup stays.
+    if (!m_sending && !m_request.force && receiveWouldReplaceData(m_fileName))
+        return m_fileName + QStringLiteral(" already exists and holds data; give --force to "
+                                           "replace it.");
+    return QString();
+}
+
+// -1 when the port and the file are open and the transfer may go on.
+int TransferRun::open()
+{
+    if (const QString error = checkBeforeOpening(); !error.isEmpty())
+        return unusable(error);
+    if (!m_session.openPort(m_request.choices))
+        return unusable(m_request.choices.portText + QStringLiteral(": ") +
+                        serialLinkErrorMessage());
+    m_createdFile = !m_sending && !QFileInfo::exists(m_fileName);
+    const FileOpening opening = m_session.openFile();
+    if (opening.result != OpenFileResult::Ok) {
+        m_session.closePort();
+        return unusable(m_fileName + QStringLiteral(": ") + openFileMessage(opening.result));
+    }
+    if (m_sending && !opening.records.isClean() && !m_request.force)
+        return refuseDamaged(opening.records);
+    return -1;
+}
+
+int TransferRun::refuseDamaged(const HexCheck::Result &records)
+{
+    m_session.closeFile();
+    m_session.closePort();
+    const FileCommands::CheckFindings found = FileCommands::checkFindings(m_fileName, records);
+    for (const QString &line : found.lines)
+        m_output.error(line);
+    const QString message =
+        QStringLiteral("Nothing has been sent; give --force to send the file anyway.");
+    m_output.error(message);
+    m_json.insert(QStringLiteral("findings"), found.json);
+    return end(Cli::kExitFailed, QStringLiteral("refused"), message);
+}
+
+void TransferRun::showInstructions()
+{
+    const DriveInstructions::Instructions &drive =
+        DriveInstructions::forType(m_request.choices.transferType);
+    m_output.note(drive.sendRecive);
+    m_output.note(DriveInstructions::kSetMenuTo + QLatin1Char(' ') + drive.menuChoice);
+    if (drive.driveSends)
+        m_output.note(DriveInstructions::kCommence);
+}
+
+TransferRun::Start TransferRun::waitForDrive()
+{
+    QEventLoop loop;
+    bool timedOut = false;
+    QTimer watch;
+    watch.callOnTimeout([&] {
+        if (m_session.inputWaiting() > 0)
+            loop.quit();
+    });
+    watch.start(kWatchIntervalMs);
+    QTimer limit;
+    limit.setSingleShot(true);
+    limit.callOnTimeout([&] {
+        timedOut = true;
+        loop.quit();
+    });
+    if (m_request.startTimeout > 0)
+        limit.start(m_request.startTimeout * 1000);
+    m_waiting = &loop;
+    if (m_session.inputWaiting() == 0 && !m_stop.stopped())
+        loop.exec();
+    m_waiting = nullptr;
+    if (m_stop.stopped())
+        return Start::Cancelled;
+    return timedOut ? Start::TimedOut : Start::Started;
+}
+
+// Nothing arrived: a file made for this run and left empty is not kept.
+int TransferRun::notStarted(Start start)
+{
+    m_session.closePort();
+    m_session.closeFile();
+    if (m_createdFile && QFileInfo(m_fileName).size() == 0)
+        QFile::remove(m_fileName);
+    if (start == Start::Cancelled)
+        return end(Cli::kExitCancelled, QStringLiteral("cancelled"));
+    const QString message =
+        QStringLiteral("The drive sent nothing within %1 s. Was its serial link set to \"%2\"?")
+            .arg(m_request.startTimeout)
+            .arg(DriveInstructions::forType(m_request.choices.transferType).menuChoice);
+    m_output.error(message);
+    return end(Cli::kExitFailed, QStringLiteral("timed out"), message);
+}
+
+int TransferRun::transfer()
+{
+    TerminalView view(m_session.state(), m_output);
+    SystemTransferClock clock;
+    const RunResult run = m_session.run(view, clock);
+    view.finish();
+    summarise(view, run.outcome == TransferOutcome::Completed);
+    const bool reported = writeReport();
+    switch (run.outcome) {
+    case TransferOutcome::Completed:
+        return reported ? completed() : end(Cli::kExitFailed, QStringLiteral("failed"));
+    case TransferOutcome::CancelledWhileReceiving:
+    case TransferOutcome::CancelledWhileSending:
+        return end(Cli::kExitCancelled, QStringLiteral("cancelled"));
+    case TransferOutcome::TimedOut:
+        warnIfDamaged();
+        return end(Cli::kExitFailed, QStringLiteral("timed out"), TransferText::kTimeout);
+    case TransferOutcome::NotRun:
+    case TransferOutcome::Failed:
+        break;
+    }
+    return end(Cli::kExitFailed, QStringLiteral("failed"), transferFaultMessage(run.fault));
+}
+
+// The loop's messages and its status line, with the count and the time.
+void TransferRun::summarise(const TerminalView &view, bool complete)
+{
+    m_json.insert(QStringLiteral("seconds"), qRound(view.seconds() * 1000) / 1000.0);
+    for (const QString &message : view.messages()) {
+        if (message != view.status())
+            m_output.error(message);
+    }
+    QString summary = view.status();
+    if (!summary.endsWith(QLatin1Char('.')))
+        summary += QLatin1Char('.');
+    summary += QStringLiteral(" %1 characters in %2 s.")
+                   .arg(m_session.state().lByteCount)
+                   .arg(view.seconds(), 0, 'f', 2);
+    if (complete)
+        m_output.note(summary);
+    else
+        m_output.error(summary);
+}
+
+// A receive is complete when the drive's data is: a parameter file must be
+// intact, and the same data as the reference when one is given.
+int TransferRun::completed()
+{
+    int status = Cli::kExitOk;
+    QString outcome = QStringLiteral("complete");
+    if (warnIfDamaged()) {
+        outcome = QStringLiteral("damaged");
+        status = Cli::kExitFailed;
+    }
+    if (!m_request.compareWith.isEmpty() && !sameAsReference()) {
+        outcome = QStringLiteral("different");
+        status = Cli::kExitFailed;
+    }
+    return end(status, outcome);
+}
+
+bool TransferRun::sameAsReference()
+{
+    const FileCommands::ParameterFile got = FileCommands::readParameterFile(m_fileName);
+    if (!got.error.isEmpty()) {
+        m_output.error(got.error);
+        return false;
+    }
+    const FileCommands::Comparison comparison = FileCommands::compareData(
+        m_fileName, got.bytes, m_request.compareWith, m_reference, m_output);
+    m_json.insert(QStringLiteral("findings"), comparison.findings);
+    return comparison.identical;
+}
+
+// What the windows say after a parameter file arrived damaged or incomplete;
+// the file is kept as it arrived all the same.
+bool TransferRun::warnIfDamaged()
+{
+    const std::optional<HexCheck::Result> check = m_session.receivedCheck();
+    if (!check || check->isClean())
+        return false;
+    m_output.error(HexCheck::receivedWarning(*check));
+    return true;
+}
+
+// The report of the run, as the report window would save it; false when it
+// was asked for and could not be written.
+bool TransferRun::writeReport()
+{
+    if (m_request.reportPath.isEmpty())
+        return true;
+    const ReportFile::ReadResult read = ReportFile::readWhole(m_fileName);
+    QString failure;
+    if (read.status != ReportFile::ReadStatus::Ok) {
+        failure = ReportFile::readFailureText(m_fileName, read);
+    } else {
+        const TransferResults results = m_session.results();
+        const QByteArray report =
+            ReportText::compose(
+                ReportText::inputsFor(m_request.choices, results, results.started, read.bytes))
+                .toLatin1();
+        const ReportFile::WriteResult written =
+            ReportFile::write(m_request.reportPath, report, ReportFile::CreateMode::Replace);
+        if (written.status != ReportFile::WriteStatus::Written)
+            failure = ReportFile::saveFailureText(m_request.reportPath, written.reason);
+    }
+    if (!failure.isEmpty())
+        m_output.error(failure);
+    return failure.isEmpty();
+}
+
+int TransferRun::end(int status, const QString &outcome, const QString &message)
+{
+    if (!m_output.json())
+        return status;
+    const TransferChoices &choices = m_request.choices;
+    m_json.insert(QStringLiteral("kind"), Cli::commandName(m_request.command));
+    m_json.insert(QStringLiteral("file"), m_fileName);
+    m_json.insert(QStringLiteral("port"), choices.portText);
+    m_json.insert(QStringLiteral("baud"), choices.baudRate);
+    m_json.insert(QStringLiteral("characters"), m_session.state().lByteCount);
+    if (!m_json.contains(QStringLiteral("seconds")))
+        m_json.insert(QStringLiteral("seconds"), 0);
+    m_json.insert(QStringLiteral("outcome"), outcome);
+    if (!message.isEmpty())
+        m_json.insert(QStringLiteral("message"),
+                      QString(message).replace(QLatin1Char('\r'), QLatin1Char(' ')));
+    m_output.printJson(m_json);
+    return status;
+}
+
+int TransferRun::unusable(const QString &error)
+{
+    m_output.errorLine(error);
+    return end(Cli::kExitUnusable, QStringLiteral("error"), error);
+}
+
+} // namespace
+
+namespace TransferCommand {
+
+int run(const Cli::Request &request, CliOutput &output)
+{
+    TransferRun run(request, output);
+    return run.exec();
+}
+
+} // namespace TransferCommand
