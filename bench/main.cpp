@@ -47,8 +47,17 @@ int runChild(int argc, char *argv[])
         return BenchRuns::cpu(args.value(1) == QLatin1String("busy"));
     if (what == QLatin1String("ceiling"))
         return BenchRuns::ceiling(a);
-    std::fprintf(stderr, "quilletbench run: send|ascii-xfr|receive BAUD CHARS, cpu [busy], "
-                         "ceiling CHARS\n");
+    if (what == QLatin1String("ascii-xfr-r"))
+        return BenchRuns::plainToolReceive(a, b);
+    const bool accessibility = args.value(3) == QLatin1String("accessibility");
+    if (what == QLatin1String("program-receive"))
+        return BenchRuns::programReceive(a, b, accessibility);
+    if (what == QLatin1String("program-send"))
+        return BenchRuns::programSend(a, b, accessibility);
+    std::fprintf(stderr,
+                 "quilletbench run: send|ascii-xfr|receive BAUD CHARS, cpu [busy], "
+                 "ceiling CHARS, ascii-xfr-r BAUD CHARS, program-receive|program-send BAUD CHARS "
+                 "[accessibility]\n");
     return 2;
 }
 
