@@ -41,6 +41,7 @@ public:
         }
         return true;
     }
+    void gatherInput(int msecs) override { m_port.gatherInput(msecs); }
     qint64 queuedOutput() override { return m_port.queuedOutput(); }
     qint64 outBufferSize() const override { return m_port.outBufferSize(); }
     void waitForOutput(int msecs) override { m_port.waitForOutput(msecs); }
