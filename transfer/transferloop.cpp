@@ -6,6 +6,8 @@
 #include "transfer/transferfile.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -32,16 +34,21 @@ constexpr int kGatherMsecs = 20;
 // blocks of a fast line do not each cost a write and an event pump.
 constexpr double kStoreSeconds = 0.1;
 constexpr qsizetype kMostUnstored = 64 * 1024;
-// How long one wait for the transmit queue lasts between two event pumps.
-constexpr int kQueueWaitMsecs = 10;
+// How long one wait for the transmit queue lasts between two event pumps:
+// a full queue takes longer than this to empty at any rate page 1 offers.
+constexpr int kQueueWaitMsecs = 25;
 constexpr int kPauseSliceMsecs = 10;
 // Past the expected size the percentage is measured against the count plus this.
 constexpr qint32 kSizeMargin = 1000;
 constexpr qint64 kMaxCount = std::numeric_limits<qint32>::max();
 
+// A blank, then the number: built in one go, as the send loop shows a new
+// count for every character.
 QString numberText(qint32 value)
 {
-    return QLatin1Char(' ') + QString::number(value);
+    std::array<char, 16> text{' '};
+    const auto end = std::to_chars(text.data() + 1, text.data() + text.size(), value).ptr;
+    return QString::fromLatin1(text.data(), end - text.data());
 }
 
 } // namespace
@@ -349,7 +356,12 @@ void TransferLoop::showCount(qint16 percent)
 {
     m_view.setLabel(ViewLabel::ByteCount, numberText(m_state.lByteCount));
     m_view.repaintLabel(ViewLabel::ByteCount);
-    m_view.setLabel(ViewLabel::Percent, numberText(percent) + QLatin1Char('%'));
+    // The percentage moves a hundred times a run, the count with every character.
+    if (m_percentText.isNull() || percent != m_percentShown) {
+        m_percentText = numberText(percent) + QLatin1Char('%');
+        m_percentShown = percent;
+    }
+    m_view.setLabel(ViewLabel::Percent, m_percentText);
     m_view.repaintLabel(ViewLabel::Percent);
     m_shownCount = m_state.lByteCount;
 }

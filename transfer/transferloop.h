@@ -98,6 +98,8 @@ private:
 
     bool m_done = false;
     qint32 m_shownCount = 0;
+    qint16 m_percentShown = 0;
+    QString m_percentText;
     qint16 m_emptyReads = 0;
     QByteArray m_unstored;
     double m_nextStore = 0;
