@@ -19,9 +19,8 @@ int programReceive(int baud, int chars, bool accessibility);
 int programSend(int baud, int chars, bool accessibility);
 // The real pages receiving chars characters (and the end of data) at baud.
 int receive(int baud, int chars);
-// CPU seconds per second while page 2 waits and during a 9600-baud receive;
-// busy: the loop with its wait for the line removed.
-int cpu(bool busy);
+// CPU seconds per second while page 2 waits for the drive.
+int cpu();
 // Characters a second the send loop pushes into an unpaced line.
 int ceiling(int chars);
 
