@@ -31,10 +31,7 @@ int cpu()
     if (!Wizard::writeFile(session.path("drive.txt"), dumpOfSize(kCpuChars)))
         return fail("cannot-write-file");
     DriveLine line;
-    if (!line.start(session.dir.path(),
-                    {QStringLiteral("--baud"), QString::number(kCpuBaud),
-                     QStringLiteral("--transmit"), session.path("drive.txt"),
-                     QStringLiteral("--start-delay"), QString::number(int(kCpuStartDelay * 1000))}))
+    if (!startTransmitting(line, session, kCpuBaud, kCpuStartDelay))
         return fail("drivesim-did-not-start");
     Wizard::next(kDumpType, session.path("received.mmi"), baudIndex(kCpuBaud));
     if (!frmMain2().isVisible())

@@ -111,6 +111,29 @@ double eventTime(const std::vector<DriveEvent> &events, const char *name)
     return -1;
 }
 
+// The program through its pages and its run, its CPU followed until the
+// drive sees the port close (the run's end) or seconds pass; page 2's Next
+// too for a send. Returns why it failed, or nullptr.
+const char *followRun(DriveLine &line, bool accessibility, bool send, double seconds,
+                      CpuSampler &cpu)
+{
+    QProcess program;
+    const char *why = startAndClickNext(program, accessibility);
+    if (!why && !cpu.start(pid_t(program.processId())))
+        why = "cannot-read-the-program-cpu";
+    if (!why && send) {
+        const QString page2 = visibleWindow(QStringLiteral("page 2 of 3"));
+        if (page2.isEmpty() || !click(page2, kNextX, kNextY))
+            why = "no-page-2";
+    }
+    if (!why && !line.waitFor(QStringLiteral("CLOSED"), seconds))
+        why = "run-did-not-end";
+    QThread::msleep(kWindowPollMs);
+    cpu.stop();
+    stopProgram(program);
+    return why;
+}
+
 // CPU seconds per second between two moments; -1 when they were not sampled.
 double cpuPerSecond(const CpuSampler &cpu, double from, double to)
 {
@@ -143,25 +166,12 @@ int programReceive(int baud, int chars, bool accessibility)
         !writeSettings(session, kDumpType, session.path("received.mmi"), baud))
         return fail("cannot-write-files");
     DriveLine line;
-    if (!line.start(session.dir.path(),
-                    {QStringLiteral("--baud"), QString::number(baud), QStringLiteral("--transmit"),
-                     session.path("drive.txt"), QStringLiteral("--start-delay"),
-                     QString::number(int(kStartDelay * 1000))}))
+    if (!startTransmitting(line, session, baud, kStartDelay))
         return fail("drivesim-did-not-start");
-    QProcess program;
     CpuSampler cpu;
-    if (const char *why = startAndClickNext(program, accessibility))
+    if (const char *why = followRun(line, accessibility, false,
+                                    idealSeconds(chars, baud) + kReceiveSlackMs / 1000.0, cpu))
         return fail(why);
-    if (!cpu.start(pid_t(program.processId())))
-        return fail("cannot-read-the-program-cpu");
-    // The run's end closes the port.
-    const bool closed = line.waitFor(QStringLiteral("CLOSED"),
-                                     idealSeconds(chars, baud) + kReceiveSlackMs / 1000.0);
-    QThread::msleep(kWindowPollMs);
-    cpu.stop();
-    stopProgram(program);
-    if (!closed)
-        return fail("receive-did-not-end");
     if (Wizard::readFile(session.path("received.mmi")) != dump + '\x1a')
         return fail("file-differs");
     const auto events = line.events();
@@ -183,22 +193,10 @@ int programSend(int baud, int chars, bool accessibility)
     if (!line.start(session.dir.path(), {QStringLiteral("--baud"), QString::number(baud),
                                          QStringLiteral("--receive"), session.path("drive.jxf")}))
         return fail("drivesim-did-not-start");
-    QProcess program;
     CpuSampler cpu;
-    if (const char *why = startAndClickNext(program, accessibility))
+    if (const char *why = followRun(line, accessibility, true,
+                                    idealSeconds(chars, baud) + kCloseSeconds * 3, cpu))
         return fail(why);
-    if (!cpu.start(pid_t(program.processId())))
-        return fail("cannot-read-the-program-cpu");
-    const QString page2 = visibleWindow(QStringLiteral("page 2 of 3"));
-    if (page2.isEmpty() || !click(page2, kNextX, kNextY))
-        return fail("no-page-2");
-    const bool closed =
-        line.waitFor(QStringLiteral("CLOSED"), idealSeconds(chars, baud) + kCloseSeconds * 3);
-    QThread::msleep(kWindowPollMs);
-    cpu.stop();
-    stopProgram(program);
-    if (!closed)
-        return fail("send-did-not-end");
     if (Wizard::readFile(session.path("drive.jxf")) != file)
         return fail("drive-got-different-data");
     const auto events = line.events();

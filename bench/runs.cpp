@@ -168,10 +168,7 @@ int receive(int baud, int chars)
     if (!Wizard::writeFile(session.path("drive.txt"), dump))
         return fail("cannot-write-file");
     DriveLine line;
-    if (!line.start(session.dir.path(),
-                    {QStringLiteral("--baud"), QString::number(baud), QStringLiteral("--transmit"),
-                     session.path("drive.txt"), QStringLiteral("--start-delay"),
-                     QString::number(int(kStartDelay * 1000))}))
+    if (!startTransmitting(line, session, baud, kStartDelay))
         return fail("drivesim-did-not-start");
     double complete = 0;
     QTimer watch;
@@ -206,10 +203,7 @@ int plainToolReceive(int baud, int chars)
     if (!Wizard::writeFile(session.path("drive.txt"), dump))
         return fail("cannot-write-file");
     DriveLine line;
-    if (!line.start(session.dir.path(),
-                    {QStringLiteral("--baud"), QString::number(baud), QStringLiteral("--transmit"),
-                     session.path("drive.txt"), QStringLiteral("--start-delay"),
-                     QString::number(int(kStartDelay * 1000))}))
+    if (!startTransmitting(line, session, baud, kStartDelay))
         return fail("drivesim-did-not-start");
     const int fd = openLikeTheProgram(line.slavePath());
     if (fd < 0)

@@ -2,6 +2,8 @@
 
 #include "app/transferstate.h"
 
+class DriveLine;
+
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -34,6 +36,10 @@ struct Session
     QTemporaryDir dir;
     QStringList messages;
 };
+
+// The drive, paced at baud, sending the session's drive.txt and the end of
+// data startDelay seconds after the port opens; true once it is ready.
+bool startTransmitting(DriveLine &line, const Session &session, int baud, double startDelay);
 
 // Fills page 1 for a send and presses Next; true when page 2 offers Next.
 bool sendAccepted(int baud, const QString &file);

@@ -125,6 +125,7 @@ private Q_SLOTS:
     void silentLineTimesOut();
     void blockAfterRetryRestoresStatus();
     void pacedLineIsReadInGatheredBlocks();
+    void cancelDuringSilenceIsNotLeftForThePause();
     void cancel_data();
     void cancel();
     void queueFollowsTheLine();
@@ -405,6 +406,23 @@ void TestTransferLoop::pacedLineIsReadInGatheredBlocks()
     QCOMPARE(rig.port.reads, rig.port.lastDataRead + 2502);
     QVERIFY2(retryAt - lastArrival >= 1.5 && retryAt - lastArrival < 1.6,
              qPrintable(QString::number(retryAt - lastArrival)));
+}
+
+void TestTransferLoop::cancelDuringSilenceIsNotLeftForThePause()
+{
+    Rig rig;
+    rig.prepareReceive(TransferType::kMmiDump);
+    rig.port.script = {"abc"};
+    rig.port.addSilence(3000);
+    // The first pump follows the block; the tenth comes during the silence.
+    rig.cancelAtPump(10);
+    rig.run();
+
+    QCOMPARE(rig.outcome, TransferOutcome::CancelledWhileReceiving);
+    QVERIFY2(rig.port.reads < 100, qPrintable(QString::number(rig.port.reads)));
+    QVERIFY(rig.view.callsOf(QStringLiteral("status=Nothing")).isEmpty());
+    QCOMPARE(rig.stored(), QByteArray("abc"));
+    verifyEndState(rig);
 }
 
 void TestTransferLoop::cancel_data()
