@@ -28,10 +28,8 @@ namespace BenchRuns {
 int cpu()
 {
     Session session;
-    if (!Wizard::writeFile(session.path("drive.txt"), dumpOfSize(kCpuChars)))
-        return fail("cannot-write-file");
     DriveLine line;
-    if (!startTransmitting(line, session, kCpuBaud, kCpuStartDelay))
+    if (!startTransmitting(line, session, dumpOfSize(kCpuChars), kCpuBaud, kCpuStartDelay))
         return fail("drivesim-did-not-start");
     Wizard::next(kDumpType, session.path("received.mmi"), baudIndex(kCpuBaud));
     if (!frmMain2().isVisible())

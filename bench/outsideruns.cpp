@@ -162,11 +162,10 @@ int programReceive(int baud, int chars, bool accessibility)
 {
     Session session;
     const QByteArray dump = dumpOfSize(chars);
-    if (!Wizard::writeFile(session.path("drive.txt"), dump) ||
-        !writeSettings(session, kDumpType, session.path("received.mmi"), baud))
+    if (!writeSettings(session, kDumpType, session.path("received.mmi"), baud))
         return fail("cannot-write-files");
     DriveLine line;
-    if (!startTransmitting(line, session, baud, kStartDelay))
+    if (!startTransmitting(line, session, dump, baud, kStartDelay))
         return fail("drivesim-did-not-start");
     CpuSampler cpu;
     if (const char *why = followRun(line, accessibility, false,

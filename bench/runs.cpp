@@ -168,10 +168,8 @@ int receive(int baud, int chars)
 {
     Session session;
     const QByteArray dump = dumpOfSize(chars);
-    if (!Wizard::writeFile(session.path("drive.txt"), dump))
-        return fail("cannot-write-file");
     DriveLine line;
-    if (!startTransmitting(line, session, baud, kStartDelay))
+    if (!startTransmitting(line, session, dump, baud, kStartDelay))
         return fail("drivesim-did-not-start");
     double complete = 0;
     QTimer watch;
@@ -203,10 +201,8 @@ int plainToolReceive(int baud, int chars)
 {
     Session session;
     const QByteArray dump = dumpOfSize(chars);
-    if (!Wizard::writeFile(session.path("drive.txt"), dump))
-        return fail("cannot-write-file");
     DriveLine line;
-    if (!startTransmitting(line, session, baud, kStartDelay))
+    if (!startTransmitting(line, session, dump, baud, kStartDelay))
         return fail("drivesim-did-not-start");
     const int fd = openLikeTheProgram(line.slavePath());
     if (fd < 0)

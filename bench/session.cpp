@@ -86,9 +86,11 @@ std::pair<double, double> runSend()
     return {first, benchNow()};
 }
 
-bool startTransmitting(DriveLine &line, const Session &session, int baud, double startDelay)
+bool startTransmitting(DriveLine &line, const Session &session, const QByteArray &text, int baud,
+                       double startDelay)
 {
-    return line.start(session.dir.path(),
+    return Wizard::writeFile(session.path("drive.txt"), text) &&
+           line.start(session.dir.path(),
                       {QStringLiteral("--baud"), QString::number(baud),
                        QStringLiteral("--transmit"), session.path("drive.txt"),
                        QStringLiteral("--start-delay"), QString::number(int(startDelay * 1000))});

@@ -37,9 +37,11 @@ struct Session
     QStringList messages;
 };
 
-// The drive, paced at baud, sending the session's drive.txt and the end of
-// data startDelay seconds after the port opens; true once it is ready.
-bool startTransmitting(DriveLine &line, const Session &session, int baud, double startDelay);
+// The drive, paced at baud, sending text (kept as the session's drive.txt)
+// and the end of data startDelay seconds after the port opens; true once it
+// is ready.
+bool startTransmitting(DriveLine &line, const Session &session, const QByteArray &text, int baud,
+                       double startDelay);
 
 // Fills page 1 for a send and presses Next; true when page 2 offers Next.
 bool sendAccepted(int baud, const QString &file);
