@@ -2,6 +2,7 @@
 // and what they cost. `quilletbench [--quick]` prints the table; each figure
 // comes from a process of its own, `quilletbench run <what> ...`.
 #include "clifigures.h"
+#include "figures.h"
 #include "runs.h"
 #include "table.h"
 
@@ -17,12 +18,10 @@ namespace {
 
 constexpr double kEfficiencyTarget = 0.99;
 constexpr double kPlainToolTarget = 1.01;
-constexpr double kCpuTarget = 0.03;
 constexpr double kCeilingTarget = 576000;
 constexpr double kStartupTargetMs = 250;
 constexpr double kRssTargetMb = 60;
 constexpr int kStartupRuns = 5;
-constexpr int kCpuRuns = 3;
 constexpr int kWindowPollTimeoutMs = 10000;
 constexpr int kRssChars = 60000;
 constexpr int kRssBaud = 57600;
@@ -45,15 +44,26 @@ int runChild(int argc, char *argv[])
     if (what == QLatin1String("receive"))
         return BenchRuns::receive(a, b);
     if (what == QLatin1String("cpu"))
-        return BenchRuns::cpu(args.value(1) == QLatin1String("busy"));
+        return BenchRuns::cpu();
     if (what == QLatin1String("ceiling"))
         return BenchRuns::ceiling(a);
     if (BenchCli::isRun(what))
         return BenchCli::run(what, a, b);
-    std::fprintf(stderr, "quilletbench run: send|ascii-xfr|receive BAUD CHARS, cpu [busy], "
-                         "ceiling CHARS\n");
+    if (what == QLatin1String("ascii-xfr-r"))
+        return BenchRuns::plainToolReceive(a, b);
+    const bool accessibility = args.value(3) == QLatin1String("accessibility");
+    if (what == QLatin1String("program-receive"))
+        return BenchRuns::programReceive(a, b, accessibility);
+    if (what == QLatin1String("program-send"))
+        return BenchRuns::programSend(a, b, accessibility);
+    std::fprintf(stderr,
+                 "quilletbench run: send|ascii-xfr|receive BAUD CHARS, cpu, "
+                 "ceiling CHARS, ascii-xfr-r BAUD CHARS, program-receive|program-send BAUD CHARS "
+                 "[accessibility]\n");
     return 2;
 }
+
+} // namespace
 
 RunOutput measure(const QStringList &args)
 {
@@ -65,6 +75,8 @@ RunOutput measure(const QStringList &args)
     std::fprintf(stderr, "  %s: %s", qPrintable(args.join(QLatin1Char(' '))), out.constData());
     return parseRunOutput(out, child.exitCode());
 }
+
+namespace {
 
 QString seconds(double value)
 {
@@ -101,47 +113,6 @@ void lineFigures(Table &table, int baud, int chars)
                   .arg(QString::number(ratio, 'f', 4), seconds(sent.values[QStringLiteral("line")]),
                        seconds(plain.values[QStringLiteral("line")])),
               target, ratio <= kPlainToolTarget);
-}
-
-// The median of a few runs: one wake-up costs what the machine's neighbours
-// leave it, and the paced loop wakes about a thousand times a second.
-RunOutput medianCpuRun()
-{
-    QList<RunOutput> runs;
-    for (int i = 0; i < kCpuRuns; ++i) {
-        runs.append(measure({QStringLiteral("cpu")}));
-        if (!runs.last().error.isEmpty())
-            return runs.last();
-    }
-    std::sort(runs.begin(), runs.end(), [](const RunOutput &a, const RunOutput &b) {
-        return a.values[QStringLiteral("receiving")] < b.values[QStringLiteral("receiving")];
-    });
-    return runs.at(runs.size() / 2);
-}
-
-void cpuFigures(Table &table)
-{
-    const RunOutput paced = medianCpuRun();
-    const RunOutput busy = measure({QStringLiteral("cpu"), QStringLiteral("busy")});
-    const QString target = QStringLiteral("< 0.03");
-    if (!paced.error.isEmpty() || !busy.error.isEmpty()) {
-        table.addFailed(QStringLiteral("CPU while receiving"), paced.error + busy.error, target);
-        return;
-    }
-    const auto figure = [](const RunOutput &run, const char *key) {
-        return QString::number(run.values[QString::fromLatin1(key)], 'f', 4);
-    };
-    const QString busyNote = busy.values[QStringLiteral("retried")] > 0
-                                 ? QStringLiteral(", it showed Retrying")
-                                 : QString();
-    table.add(QStringLiteral("CPU s per s, receiving at 9600 baud (median of 3 runs)"),
-              QStringLiteral("%1 (busy loop: %2%3)")
-                  .arg(figure(paced, "receiving"), figure(busy, "receiving"), busyNote),
-              target, paced.values[QStringLiteral("receiving")] < kCpuTarget);
-    table.add(QStringLiteral("CPU s per s, page 2 waiting for the drive"),
-              QStringLiteral("%1 (busy-loop run: %2)")
-                  .arg(figure(paced, "waiting"), figure(busy, "waiting")),
-              target, paced.values[QStringLiteral("waiting")] < kCpuTarget);
 }
 
 void ceilingFigure(Table &table)
@@ -228,6 +199,11 @@ int main(int argc, char *argv[])
     const QList<int> sizes = quick ? QList<int>{12000} : QList<int>{12000, 60000};
     const QList<int> rates = quick ? QList<int>{9600, 57600} : QList<int>{9600, 19200, 57600};
     Table table;
+    if (args.contains(QStringLiteral("--cpu"))) {
+        cpuFigures(table);
+        std::printf("%s", qPrintable(table.text()));
+        return table.allMet() ? 0 : 1;
+    }
     if (args.contains(QStringLiteral("--startup"))) {
         startupFigures(table);
         std::printf("%s", qPrintable(table.text()));

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -43,16 +44,25 @@ int openLikeTheProgram(const QString &path)
     return fd;
 }
 
+// What ascii-xfr did: its wait status (-1 when it could not start), its
+// CPU seconds and when it ended.
+struct ToolRun
+{
+    int status = -1;
+    double cpu = 0;
+    double ended = 0;
+};
+
 // Runs ascii-xfr with the line as its input and output, as a terminal
-// program does, and returns its wait status, or -1 when it could not start.
-int runAsciiXfr(int fd, const QString &file)
+// program does: -s sends the file, -r receives into it.
+ToolRun runAsciiXfr(int fd, const char *mode, const QString &file)
 {
     QByteArray path = file.toLocal8Bit();
+    QByteArray modeFlag(mode);
     const int devNull = ::open("/dev/null", O_WRONLY);
     char tool[] = "ascii-xfr";
-    char sendFlag[] = "-s";
     char rawFlag[] = "-n";
-    char *argv[] = {tool, sendFlag, rawFlag, path.data(), nullptr};
+    char *argv[] = {tool, modeFlag.data(), rawFlag, path.data(), nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fd, STDIN_FILENO);
@@ -64,10 +74,21 @@ int runAsciiXfr(int fd, const QString &file)
     posix_spawn_file_actions_destroy(&actions);
     if (devNull >= 0)
         ::close(devNull);
-    int status = 0;
-    if (spawned != 0 || ::waitpid(pid, &status, 0) != pid)
-        return -1;
-    return status;
+    ToolRun run;
+    rusage usage{};
+    if (spawned != 0 || ::wait4(pid, &run.status, 0, &usage) != pid)
+        return ToolRun{};
+    run.ended = benchNow();
+    const auto seconds = [](const timeval &t) {
+        return double(t.tv_sec) + t.tv_usec / 1e6;
+    };
+    run.cpu = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    return run;
+}
+
+bool succeeded(const ToolRun &run)
+{
+    return run.status >= 0 && WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0;
 }
 
 bool drainedTo(DriveLine &line, qint64 chars)
@@ -94,7 +115,10 @@ int send(int baud, int chars)
     if (!sendAccepted(baud, session.path("params.jxf")))
         return fail("page-1-refused-the-send");
     const auto [counted, returned] = runSend();
-    if (!line.waitForPumping(QStringLiteral("CLOSED"), kCloseSeconds))
+    // A pseudo-terminal may still hold part of the file when the run ends
+    // (its drain does not wait for the drive); the drive reports the close
+    // once it has taken that in at the line's pace.
+    if (!line.waitForPumping(QStringLiteral("CLOSED"), idealSeconds(chars, baud) + kCloseSeconds))
         return fail("drive-never-saw-the-close");
     if (Wizard::readFile(session.path("drive.jxf")) != file)
         return fail("drive-got-different-data");
@@ -121,7 +145,7 @@ int plainToolSend(int baud, int chars)
         return fail("cannot-set-up-the-line");
     if (!line.waitFor(QStringLiteral("OPENED"), kCloseSeconds))
         return fail("drive-never-saw-the-open");
-    const int status = runAsciiXfr(fd, session.path("params.jxf"));
+    const ToolRun tool = runAsciiXfr(fd, "-s", session.path("params.jxf"));
     // Everything is on its way; the drive takes it in at the line's pace.
     const double end = benchNow() + idealSeconds(chars, baud) + kCloseSeconds;
     while (benchNow() < end && !drainedTo(line, chars))
@@ -132,9 +156,11 @@ int plainToolSend(int baud, int chars)
     if (Wizard::readFile(session.path("drive.jxf")) != file)
         return fail("drive-got-different-data");
     const auto span = sendSpan(line.events(), chars, baud);
-    if (status < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || !span)
+    if (!succeeded(tool) || !span)
         return fail("ascii-xfr-failed");
-    std::printf("RESULT ideal=%.4f line=%.4f\n", idealSeconds(chars, baud), span->seconds());
+    // Its CPU from its start, a little before the first character, to its end.
+    std::printf("RESULT ideal=%.4f line=%.4f cpu=%.5f\n", idealSeconds(chars, baud),
+                span->seconds(), tool.cpu / (tool.ended - span->first));
     return 0;
 }
 
@@ -142,13 +168,8 @@ int receive(int baud, int chars)
 {
     Session session;
     const QByteArray dump = dumpOfSize(chars);
-    if (!Wizard::writeFile(session.path("drive.txt"), dump))
-        return fail("cannot-write-file");
     DriveLine line;
-    if (!line.start(session.dir.path(),
-                    {QStringLiteral("--baud"), QString::number(baud), QStringLiteral("--transmit"),
-                     session.path("drive.txt"), QStringLiteral("--start-delay"),
-                     QString::number(int(kStartDelay * 1000))}))
+    if (!startTransmitting(line, session, dump, baud, kStartDelay))
         return fail("drivesim-did-not-start");
     double complete = 0;
     QTimer watch;
@@ -173,6 +194,30 @@ int receive(int baud, int chars)
     // The drive sends the end of data after the text: one character more on the line.
     std::printf("RESULT ideal=%.4f line=%.4f rss=%.1f\n", idealSeconds(chars + 1, baud),
                 span->seconds(), peakMegabytes());
+    return 0;
+}
+
+int plainToolReceive(int baud, int chars)
+{
+    Session session;
+    const QByteArray dump = dumpOfSize(chars);
+    DriveLine line;
+    if (!startTransmitting(line, session, dump, baud, kStartDelay))
+        return fail("drivesim-did-not-start");
+    const int fd = openLikeTheProgram(line.slavePath());
+    if (fd < 0)
+        return fail("cannot-set-up-the-line");
+    // It reads until the end of data, blocking in each read.
+    const ToolRun tool = runAsciiXfr(fd, "-r", session.path("received.mmi"));
+    ::close(fd);
+    if (!succeeded(tool))
+        return fail("ascii-xfr-failed");
+    if (!Wizard::readFile(session.path("received.mmi")).startsWith(dump))
+        return fail("file-differs");
+    const auto span = receiveSpan(line.events(), kStartDelay, baud, tool.ended);
+    if (!span)
+        return fail("no-drive-events");
+    std::printf("RESULT cpu=%.5f seconds=%.4f\n", tool.cpu / span->seconds(), span->seconds());
     return 0;
 }
 

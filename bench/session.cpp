@@ -86,6 +86,16 @@ std::pair<double, double> runSend()
     return {first, benchNow()};
 }
 
+bool startTransmitting(DriveLine &line, const Session &session, const QByteArray &text, int baud,
+                       double startDelay)
+{
+    return Wizard::writeFile(session.path("drive.txt"), text) &&
+           line.start(session.dir.path(),
+                      {QStringLiteral("--baud"), QString::number(baud),
+                       QStringLiteral("--transmit"), session.path("drive.txt"),
+                       QStringLiteral("--start-delay"), QString::number(int(startDelay * 1000))});
+}
+
 bool sendAccepted(int baud, const QString &file)
 {
     Wizard::next(kSendType, file, baudIndex(baud));

@@ -2,6 +2,8 @@
 
 #include "transfer/transfersession.h"
 
+class DriveLine;
+
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -34,6 +36,12 @@ struct Session
     QTemporaryDir dir;
     QStringList messages;
 };
+
+// The drive, paced at baud, sending text (kept as the session's drive.txt)
+// and the end of data startDelay seconds after the port opens; true once it
+// is ready.
+bool startTransmitting(DriveLine &line, const Session &session, const QByteArray &text, int baud,
+                       double startDelay);
 
 // Fills page 1 for a send and presses Next; true when page 2 offers Next.
 bool sendAccepted(int baud, const QString &file);

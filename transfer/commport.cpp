@@ -2,6 +2,10 @@
 
 #include "transfer/portnames.h"
 
+#include <QThread>
+
+#include <algorithm>
+
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <poll.h>
@@ -132,6 +136,7 @@ bool CommPort::open()
     m_pending.clear();
     m_lastWrite.invalidate();
     m_deviceQueued = 0;
+    m_deviceFull = false;
     m_port.clearError();
     m_port.setPortName(m_device);
     m_port.setReadBufferSize(m_inBufferSize);
@@ -164,6 +169,13 @@ bool CommPort::output(const QByteArray &data)
     return holdForBatch() || writePending();
 }
 
+int CommPort::gatherLimitMsecs() const
+{
+    constexpr qint64 kBitsPerChar = 10; // start, eight data bits, stop
+    const qint64 bitsPerSecond = std::max<qint64>(kBitsPerChar, m_settings.baudRate);
+    return int(std::max<qint64>(1, kGatherChars * kBitsPerChar * 1000 / bitsPerSecond));
+}
+
 #ifdef Q_OS_UNIX
 
 namespace {
@@ -177,8 +189,11 @@ bool CommPort::holdForBatch() const
     // A caller handing over one character at a time would pay a system call
     // for each. Characters that follow a write within kWriteHoldNs wait for
     // a batch instead; the next output, wait for output or drain sends them.
-    return m_pending.size() < kWriteBatch && m_lastWrite.isValid() &&
-           m_lastWrite.nsecsElapsed() < kWriteHoldNs;
+    // Once the device refused characters (full, or held by XOFF), asking it
+    // again for each new one is a wasted call: they wait for the next wait
+    // for output, which learns when it takes characters again.
+    return m_deviceFull || (m_pending.size() < kWriteBatch && m_lastWrite.isValid() &&
+                            m_lastWrite.nsecsElapsed() < kWriteHoldNs);
 }
 
 bool CommPort::applyHandshaking()
@@ -218,6 +233,7 @@ bool CommPort::writePending()
             return false;
         }
     }
+    m_deviceFull = !m_pending.isEmpty();
     return readDeviceQueue();
 }
 
@@ -238,7 +254,7 @@ QByteArray CommPort::input()
     if (!m_port.isOpen())
         return QByteArray();
     // What Qt read during the last event pump came first on the line.
-    QByteArray data = m_port.readAll();
+    QByteArray data = m_port.bytesAvailable() > 0 ? m_port.readAll() : QByteArray();
     char chunk[kReadChunk];
     for (;;) {
         const ssize_t count = ::read(m_port.handle(), chunk, sizeof chunk);
@@ -282,6 +298,15 @@ bool CommPort::waitForInput(int msecs)
     if (m_port.bytesAvailable() > 0)
         return true;
     return (pollHandle(POLLIN, msecs) & POLLIN) != 0;
+}
+
+void CommPort::gatherInput(int msecs)
+{
+    if (!m_port.isOpen() || m_failed)
+        return;
+    // Asking for no event at all sleeps through arriving characters and
+    // still wakes on a hang-up.
+    pollHandle(0, std::min(msecs, gatherLimitMsecs()));
 }
 
 qint64 CommPort::queuedOutput()
@@ -372,6 +397,12 @@ short CommPort::pollHandle(short, int)
 bool CommPort::waitForInput(int msecs)
 {
     return m_port.isOpen() && (m_port.bytesAvailable() > 0 || m_port.waitForReadyRead(msecs));
+}
+
+void CommPort::gatherInput(int msecs)
+{
+    if (m_port.isOpen())
+        QThread::msleep(ulong(std::min(msecs, gatherLimitMsecs())));
 }
 
 qint64 CommPort::queuedOutput()

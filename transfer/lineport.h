@@ -18,6 +18,10 @@ public:
     // Waits up to msecs for a character to arrive and returns as soon as one
     // has; true when something is waiting to be read.
     virtual bool waitForInput(int msecs) = 0;
+    // Lets characters gather on the line for up to msecs, whether or not some
+    // are waiting already, so that the next read takes them in one go; a
+    // hang-up or an error ends the wait early.
+    virtual void gatherInput(int msecs) = 0;
 
     // Characters queued and not yet on the line, wherever they are held.
     virtual qint64 queuedOutput() = 0;

@@ -78,6 +78,9 @@ private:
     void receiveLoop();
     bool emptyRead();
     bool receivedBlock(const QByteArray &received);
+    // Writes what arrived and is not in the file yet, of which uncounted
+    // characters are not in lByteCount yet; false once the run failed.
+    bool storeReceived(qsizetype uncounted = 0);
     void displayUpdate(qint16 percent);
     void showCount(qint16 percent);
     void uncountDiscarded();
@@ -95,7 +98,11 @@ private:
 
     bool m_done = false;
     qint32 m_shownCount = 0;
+    qint16 m_percentShown = 0;
+    QString m_percentText;
     qint16 m_emptyReads = 0;
+    QByteArray m_unstored;
+    double m_nextStore = 0;
     bool m_timedOut = false;
     TransferOutcome m_outcome = TransferOutcome::NotRun;
     TransferFault m_fault = TransferFault::None;

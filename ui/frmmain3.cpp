@@ -99,82 +99,91 @@ QLabel *FrmMain3::label(ViewLabel which) const
 }
 
 // The loop shows its count after every block it moves, up to hundreds of
-// thousands of times a second; a screen shows a new frame about every
-// kFrameMs, and each paint is a round trip to the window system. A label or
-// the bar takes its new value at once, so anything that reads it sees the
-// latest, but is painted with the others that changed in one go: at once
-// when the last paint is a frame old, otherwise when the frame ends.
+// thousands of times a second. Each new text costs a label its layout, the
+// window system a paint and an accessibility client an event, while a few
+// changes a second tell the eye as much. So new texts and values wait here,
+// and the labels and the bar take them together once per kFrameMs: at the
+// next event pump when the last frame is over, otherwise when the frame
+// ends. The last ones always reach the screen, and the bar always shows the
+// percentage beside it.
 bool FrmMain3::withinFrame() const
 {
     return m_lastPaint.isValid() && m_lastPaint.elapsed() < kFrameMs;
 }
 
-void FrmMain3::holdUntilFrameEnds(QWidget *target)
+void FrmMain3::holdUntilFrameEnds()
 {
-    if (!m_held.contains(target)) {
-        target->setUpdatesEnabled(false);
-        m_held.append(target);
-    }
-    // Whatever else happens, the held labels are painted when the frame ends.
+    // Whatever else happens, what is held is shown when the frame ends.
     if (!m_frameEnd) {
         m_frameEnd = new QTimer(this);
         m_frameEnd->setSingleShot(true);
-        m_frameEnd->setTimerType(Qt::PreciseTimer);
         connect(m_frameEnd, &QTimer::timeout, this, &FrmMain3::endFrame);
     }
     if (!m_frameEnd->isActive())
         m_frameEnd->start(withinFrame() ? int(kFrameMs - m_lastPaint.elapsed()) : 0);
 }
 
-void FrmMain3::endFrame()
+QRegion FrmMain3::applyHeld()
 {
     if (m_frameEnd)
         m_frameEnd->stop();
-    if (m_held.isEmpty())
-        return;
     QRegion changed;
-    for (QWidget *target : std::exchange(m_held, {})) {
-        target->setUpdatesEnabled(true);
-        changed += target->geometry();
+    for (ViewLabel which : {ViewLabel::Status, ViewLabel::ByteCount, ViewLabel::Percent}) {
+        if (auto text = std::exchange(m_heldText[size_t(which)], std::nullopt)) {
+            label(which)->setText(*text);
+            changed += label(which)->geometry();
+        }
     }
+    // The bar would paint itself at once, and only when its value moved by a
+    // good part of a chunk; it is painted whole with the labels instead.
+    if (auto value = std::exchange(m_heldProgress, std::nullopt)) {
+        m_progressBar1->setUpdatesEnabled(false);
+        m_progressBar1->setValue(*value);
+        m_progressBar1->setUpdatesEnabled(true);
+        changed += m_progressBar1->geometry();
+    }
+    return changed;
+}
+
+void FrmMain3::endFrame()
+{
+    const QRegion changed = applyHeld();
+    if (changed.isEmpty())
+        return;
     repaint(changed);
     m_lastPaint.restart();
 }
 
 void FrmMain3::setLabel(ViewLabel which, const QString &text)
 {
-    QLabel *target = label(which);
-    if (target->text() == text)
+    std::optional<QString> &held = m_heldText[size_t(which)];
+    if (held ? *held == text : label(which)->text() == text)
         return;
-    holdUntilFrameEnds(target);
-    target->setText(text);
+    held = text;
+    holdUntilFrameEnds();
 }
 
 void FrmMain3::repaintLabel(ViewLabel which)
 {
-    Q_UNUSED(which); // only a label whose text changed needs painting, and it is held
-    if (!withinFrame())
-        endFrame();
+    // A label whose text changed is painted when its frame ends, at the next
+    // event pump if the last frame is over: the loop sets the bar and both
+    // labels one after the other, and they are shown together.
+    Q_UNUSED(which);
 }
 
 void FrmMain3::repaintPage()
 {
-    for (QWidget *target : std::exchange(m_held, {}))
-        target->setUpdatesEnabled(true);
+    applyHeld();
     repaint();
     m_lastPaint.restart();
 }
 
-// The bar paints itself only when its value has moved by a good part of a
-// chunk since its last paint, and it counts a paint of any strip of it (the
-// percentage label's frame overlaps its top row) as a paint of the value. So
-// it is held like a label and painted whole with them.
 void FrmMain3::setProgress(int percent)
 {
-    if (m_progressBar1->value() == percent)
+    if ((m_heldProgress ? *m_heldProgress : m_progressBar1->value()) == percent)
         return;
-    holdUntilFrameEnds(m_progressBar1);
-    m_progressBar1->setValue(percent);
+    m_heldProgress = percent;
+    holdUntilFrameEnds();
 }
 
 void FrmMain3::setBackEnabled(bool enabled)
@@ -185,6 +194,10 @@ void FrmMain3::setBackEnabled(bool enabled)
 void FrmMain3::setReportEnabled(bool enabled)
 {
     m_report->setEnabled(enabled);
+    // The report is offered once a run is over: whatever the run left for
+    // the next frame is shown with it, at once.
+    if (enabled)
+        endFrame();
 }
 
 void FrmMain3::setFinishCaption(const QString &caption)

@@ -4,10 +4,14 @@
 #include "ui/wizardpage.h"
 
 #include <QElapsedTimer>
-#include <QList>
+#include <QString>
+
+#include <array>
+#include <optional>
 
 class QLabel;
 class QProgressBar;
+class QRegion;
 class QTimer;
 
 // Page 3: the running transfer and what comes after it.
@@ -15,8 +19,9 @@ class FrmMain3 : public WizardPage, public TransferView
 {
     Q_OBJECT
 public:
-    // The screen gets whatever changed at most once per frame of this length.
-    static constexpr qint64 kFrameMs = 16;
+    // The labels and the bar take what changed at most once per frame of
+    // this length: a few times a second, as often as an eye reads a count.
+    static constexpr qint64 kFrameMs = 300;
 
     explicit FrmMain3(QWidget *parent = nullptr);
 
@@ -42,7 +47,10 @@ private:
     void createControls();
     QLabel *label(ViewLabel which) const;
     bool withinFrame() const;
-    void holdUntilFrameEnds(QWidget *target);
+    void holdUntilFrameEnds();
+    // Gives the labels and the bar what they were held back from; returns
+    // the area of the page that changed.
+    QRegion applyHeld();
     void endFrame();
 
     QLabel *m_lblStatus = nullptr;
@@ -52,9 +60,10 @@ private:
     QPushButton *m_back = nullptr;
     QPushButton *m_finish = nullptr;
     QPushButton *m_report = nullptr;
-    // Labels and the bar whose new value waits for the end of the frame to be
-    // painted.
-    QList<QWidget *> m_held;
+    // What the labels (by ViewLabel) and the bar are to show once the frame
+    // ends.
+    std::array<std::optional<QString>, 3> m_heldText;
+    std::optional<int> m_heldProgress;
     QTimer *m_frameEnd = nullptr;
     QElapsedTimer m_lastPaint;
 };

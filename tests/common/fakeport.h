@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <QList>
 #include <QStringList>
+#include <utility>
 
 // A serial line for the loop without a device. Receiving plays a script of
 // reads; sending keeps a transmit queue that the line empties a few
@@ -19,7 +20,12 @@ public:
     bool failWhenScriptEnds = false;
     int reads = 0;
     int lineWaits = 0;
+    int gatherWaits = 0;
+    int lastDataRead = 0; // the number of the last read that returned something
     QList<double> readTimes;
+    // Receiving from a paced line instead of a script (needs the clock): each
+    // piece is on the line from its time on, and a read takes all that arrived.
+    QList<std::pair<double, QByteArray>> arrivals;
 
     // Sending.
     QByteArray sent; // what has left the queue; past a close, what reached the drive
@@ -74,18 +80,35 @@ public:
             return QByteArray();
         ++reads;
         readTimes.append(clock ? clock->now : 0.0);
+        QByteArray data;
+        while (!arrivals.isEmpty() && clock && arrivals.first().first <= clock->now)
+            data += arrivals.takeFirst().second;
         if (reads <= script.size())
-            return script.at(reads - 1);
-        hasFailed = hasFailed || failWhenScriptEnds;
-        return QByteArray();
+            data = script.at(reads - 1);
+        else
+            hasFailed = hasFailed || failWhenScriptEnds;
+        if (!data.isEmpty())
+            lastDataRead = reads;
+        return data;
     }
     bool waitForInput(int msecs) override
     {
         if (!usable())
             return false;
         ++lineWaits;
+        if (!arrivals.isEmpty() && clock && arrivals.first().first <= clock->now + msecs / 1000.0) {
+            clock->now = std::max(clock->now, arrivals.first().first);
+            return true;
+        }
         pass(msecs);
         return false;
+    }
+    void gatherInput(int msecs) override
+    {
+        if (!usable())
+            return;
+        ++gatherWaits;
+        pass(msecs);
     }
     qint64 queuedOutput() override { return usable() ? queue.size() : 0; }
     qint64 outBufferSize() const override { return limit; }

@@ -2,6 +2,7 @@
 // handed over one at a time reach the line whole and in order, and while any
 // are held they count as queued, so a drain never comes too early.
 #include "common/pty.h"
+#include "common/procstats.h"
 #include "transfer/commport.h"
 #include "transfer/seriallink.h"
 #include "transfer/transferchoices.h"
@@ -98,6 +99,38 @@ private Q_SLOTS:
         QVERIFY(port.output("y"));
         // No wait and no drain: the line has both.
         QCOMPARE(pty.receive(2), QByteArray("xy"));
+    }
+
+    // A full device (or a drive holding XOFF): what is handed over meanwhile
+    // waits without a write call for each character, and goes out in order
+    // once the device takes characters again.
+    void fullDeviceIsNotAskedForEachCharacter()
+    {
+        Pty pty;
+        CommPort port;
+        QVERIFY(open(port, pty));
+        // Nobody reads the line, so the device fills up.
+        QByteArray sent;
+        for (int i = 0; i < 256 && port.queuedOutput() == 0; ++i) {
+            const QByteArray chunk = pattern(4096);
+            QVERIFY(port.output(chunk));
+            sent += chunk;
+        }
+        QVERIFY(port.queuedOutput() > 0);
+        const qint64 writes = ProcStats::field("/proc/self/io", "syscw:");
+        for (int i = 0; i < 100; ++i) {
+            QVERIFY(port.output("x"));
+            sent += 'x';
+        }
+        QCOMPARE(ProcStats::field("/proc/self/io", "syscw:"), writes);
+        QByteArray arrived;
+        QElapsedTimer spent;
+        spent.start();
+        while (arrived.size() < sent.size() && spent.elapsed() < kPatience) {
+            arrived += pty.receive(1);
+            port.waitForOutput(10);
+        }
+        QCOMPARE(arrived, sent);
     }
 };
 

@@ -1,6 +1,7 @@
 #include "common/fakeclock.h"
 #include "common/fakeport.h"
 #include "common/fakeview.h"
+#include "common/procstats.h"
 #include "transfer/systemclock.h"
 #include "transfer/transferfile.h"
 #include "transfer/transferloop.h"
@@ -123,6 +124,8 @@ private Q_SLOTS:
     void receiveRaisesExpectedSize();
     void silentLineTimesOut();
     void blockAfterRetryRestoresStatus();
+    void pacedLineIsReadInGatheredBlocks();
+    void cancelDuringSilenceIsNotLeftForThePause();
     void cancel_data();
     void cancel();
     void queueFollowsTheLine();
@@ -356,6 +359,70 @@ void TestTransferLoop::blockAfterRetryRestoresStatus()
     QCOMPARE(rig.view.callsOf(QStringLiteral("status=")), expected);
     QCOMPARE(rig.outcome, TransferOutcome::Completed);
     QCOMPARE(rig.stored(), QByteArray("abc\x1a"));
+}
+
+// A drive hands over two characters every 2 ms, as at 9600 baud, then falls
+// silent. The loop lets them gather between reads and stores several reads
+// in one write, and the silence is still counted in empty reads of a
+// millisecond each.
+void TestTransferLoop::pacedLineIsReadInGatheredBlocks()
+{
+    Rig rig;
+    rig.prepareReceive(TransferType::kMmiDump);
+    const QByteArray text = pattern(2000);
+    for (int i = 0; i < text.size(); i += 2)
+        rig.port.arrivals.append({i / 1000.0, text.mid(i, 2)});
+    const double lastArrival = rig.port.arrivals.last().first;
+    int readAtRetry = 0;
+    double retryAt = 0;
+    rig.view.onCall = [&](const QString &call) {
+        if (call == QStringLiteral("status=") + TransferText::kRetrying && readAtRetry == 0) {
+            readAtRetry = rig.port.reads;
+            retryAt = rig.clock.now;
+        }
+    };
+    // A Cancel in any pump closes the file: by then it holds all that was counted.
+    int pumpsBeforeStored = 0;
+    rig.clock.onPump = [&](int) {
+        if (rig.stored().size() != rig.state.lByteCount)
+            ++pumpsBeforeStored;
+    };
+    const qint64 writesBefore = ProcStats::field("/proc/self/io", "syscw:");
+    rig.run();
+    const qint64 writes = ProcStats::field("/proc/self/io", "syscw:") - writesBefore;
+
+    QCOMPARE(pumpsBeforeStored, 0);
+    QVERIFY2(writes * 2 < rig.port.lastDataRead, qPrintable(QString::number(writes)));
+    QCOMPARE(rig.outcome, TransferOutcome::TimedOut);
+    QCOMPARE(rig.stored(), text + kEnd);
+    QCOMPARE(rig.state.lByteCount, text.size());
+    QCOMPARE(rig.view.byteCount, QStringLiteral(" 2000"));
+    // Blocks of many pieces, not a read for every piece.
+    QVERIFY2(rig.port.lastDataRead * 5 < text.size() / 2,
+             qPrintable(QString::number(rig.port.lastDataRead)));
+    QCOMPARE(rig.port.gatherWaits, rig.port.lastDataRead);
+    // No gathering wait counts as an empty read, nor lengthens the silence.
+    QCOMPARE(readAtRetry, rig.port.lastDataRead + 1502);
+    QCOMPARE(rig.port.reads, rig.port.lastDataRead + 2502);
+    QVERIFY2(retryAt - lastArrival >= 1.5 && retryAt - lastArrival < 1.6,
+             qPrintable(QString::number(retryAt - lastArrival)));
+}
+
+void TestTransferLoop::cancelDuringSilenceIsNotLeftForThePause()
+{
+    Rig rig;
+    rig.prepareReceive(TransferType::kMmiDump);
+    rig.port.script = {"abc"};
+    rig.port.addSilence(3000);
+    // The first pump follows the block; the tenth comes during the silence.
+    rig.cancelAtPump(10);
+    rig.run();
+
+    QCOMPARE(rig.outcome, TransferOutcome::CancelledWhileReceiving);
+    QVERIFY2(rig.port.reads < 100, qPrintable(QString::number(rig.port.reads)));
+    QVERIFY(rig.view.callsOf(QStringLiteral("status=Nothing")).isEmpty());
+    QCOMPARE(rig.stored(), QByteArray("abc"));
+    verifyEndState(rig);
 }
 
 void TestTransferLoop::cancel_data()
