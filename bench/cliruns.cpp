@@ -132,7 +132,9 @@ int send(int baud, int chars)
     if (!cli.start(cliArguments("send", session.path("params.jxf"), baud)) ||
         !cli.succeeded(idealSeconds(chars, baud) + kCloseSeconds))
         return fail("quillet-cli-send-failed");
-    if (!line.waitFor(QStringLiteral("CLOSED"), kCloseSeconds))
+    // As with the windows' send: a pseudo-terminal may still hold part of the
+    // file when the command ends, and the drive takes that in at the line's pace.
+    if (!line.waitFor(QStringLiteral("CLOSED"), idealSeconds(chars, baud) + kCloseSeconds))
         return fail("drive-never-saw-the-close");
     if (Wizard::readFile(session.path("drive.jxf")) != file)
         return fail("drive-got-different-data");

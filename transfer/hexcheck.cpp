@@ -1,5 +1,7 @@
 #include "transfer/hexcheck.h"
 
+#include "transfer/transferstate.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -8,7 +10,6 @@ namespace HexCheck {
 namespace {
 
 constexpr char kRecordMark = ':';
-constexpr char kEndOfData = 26;
 // LL, AAAA, TT and CC around the data, in bytes.
 constexpr int kFrameBytes = 5;
 constexpr int kMaxDataBytes = 255;

@@ -2,6 +2,7 @@
 
 #include "settings/lineends.h"
 #include "transfer/hexcheck.h"
+#include "transfer/transferstate.h"
 
 #include <QStringList>
 
@@ -9,7 +10,6 @@ namespace ParamImage {
 
 namespace {
 
-constexpr char kEndOfData = 26;
 constexpr char kRecordMark = ':';
 const QByteArray kEndRecord = QByteArrayLiteral(":00000001FF");
 // A range's values are shown in full up to this many bytes in the text form.

@@ -33,3 +33,7 @@ constexpr bool isSend(qint16 type)
     return type >= kJxfToDrive;
 }
 } // namespace TransferType
+
+// The drive ends each transmission with this character (Ctrl-Z); a file being
+// sent ends at its first one, and a parameter file's data ends there too.
+inline constexpr char kEndOfData = 26;

@@ -1,0 +1,199 @@
+// The serial port on a POSIX descriptor: reads, writes, waits and the
+// queue count straight on the handle, where Qt's own buffering would hide
+// what the line is doing.
+#include "transfer/commport.h"
+
+#ifdef Q_OS_UNIX
+
+#include <algorithm>
+#include <cerrno>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+constexpr int kReadChunk = 4096;
+constexpr qsizetype kWriteBatch = 64;
+constexpr qint64 kWriteHoldNs = 200 * 1000;
+} // namespace
+
+bool CommPort::holdForBatch() const
+{
+    // A caller handing over one character at a time would pay a system call
+    // for each. Characters that follow a write within kWriteHoldNs wait for
+    // a batch instead; the next output, wait for output or drain sends them.
+    // Once the device refused characters (full, or held by XOFF), asking it
+    // again for each new one is a wasted call: they wait for the next wait
+    // for output, which learns when it takes characters again.
+    return m_deviceFull || (m_pending.size() < kWriteBatch && m_lastWrite.isValid() &&
+                            m_lastWrite.nsecsElapsed() < kWriteHoldNs);
+}
+
+bool CommPort::applyHandshaking()
+{
+    if (m_handshaking != XonXoff)
+        return true;
+    // Qt's software flow control lets any character from the drive end an
+    // XOFF; only XON may, or a drive that is still busy gets more data.
+    const int fd = m_port.handle();
+    termios tio{};
+    if (::tcgetattr(fd, &tio) != 0)
+        return false;
+    tio.c_iflag = (tio.c_iflag & ~tcflag_t(IXANY)) | IXON | IXOFF;
+    if (::tcsetattr(fd, TCSANOW, &tio) != 0)
+        return false;
+    // tcsetattr succeeds when any one change took; look at what holds now.
+    termios now{};
+    if (::tcgetattr(fd, &now) != 0)
+        return false;
+    return (now.c_iflag & (IXON | IXOFF | IXANY)) == (IXON | IXOFF);
+}
+
+bool CommPort::writePending()
+{
+    const int fd = m_port.handle();
+    m_lastWrite.start();
+    while (!m_pending.isEmpty()) {
+        const ssize_t written = ::write(fd, m_pending.constData(), size_t(m_pending.size()));
+        if (written > 0) {
+            m_pending.remove(0, written);
+        } else if (written < 0 && errno == EINTR) {
+            continue;
+        } else if (written == 0 || errno == EAGAIN || errno == EWOULDBLOCK) {
+            break; // the device is full or held by XOFF: keep it queued
+        } else {
+            markFailed();
+            return false;
+        }
+    }
+    m_deviceFull = !m_pending.isEmpty();
+    return readDeviceQueue();
+}
+
+bool CommPort::readDeviceQueue()
+{
+    int inDevice = 0;
+    if (::ioctl(m_port.handle(), TIOCOUTQ, &inDevice) != 0) {
+        markFailed();
+        m_deviceQueued = 0;
+        return false;
+    }
+    m_deviceQueued = inDevice;
+    return true;
+}
+
+QByteArray CommPort::input()
+{
+    if (!m_port.isOpen())
+        return QByteArray();
+    // What Qt read during the last event pump came first on the line.
+    QByteArray data = m_port.bytesAvailable() > 0 ? m_port.readAll() : QByteArray();
+    char chunk[kReadChunk];
+    for (;;) {
+        const ssize_t count = ::read(m_port.handle(), chunk, sizeof chunk);
+        if (count > 0) {
+            data.append(chunk, count);
+            if (count < ssize_t(sizeof chunk))
+                break;
+        } else if (count < 0 && errno == EINTR) {
+            continue;
+        } else {
+            // 0 is "nothing waiting" on a raw port; a hang-up shows in the
+            // next wait for input.
+            if (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+                markFailed();
+            break;
+        }
+    }
+    return data;
+}
+
+short CommPort::pollHandle(short events, int msecs)
+{
+    pollfd target{m_port.handle(), events, 0};
+    int ready = 0;
+    do {
+        ready = ::poll(&target, 1, msecs);
+    } while (ready < 0 && errno == EINTR);
+    if (ready < 0) {
+        markFailed();
+        return 0;
+    }
+    if (target.revents & (POLLHUP | POLLERR | POLLNVAL))
+        markFailed();
+    return ready == 0 ? 0 : target.revents;
+}
+
+bool CommPort::waitForInput(int msecs)
+{
+    if (!m_port.isOpen())
+        return false;
+    if (m_port.bytesAvailable() > 0)
+        return true;
+    return (pollHandle(POLLIN, msecs) & POLLIN) != 0;
+}
+
+void CommPort::gatherInput(int msecs)
+{
+    if (!m_port.isOpen() || m_failed)
+        return;
+    // Asking for no event at all sleeps through arriving characters and
+    // still wakes on a hang-up.
+    pollHandle(0, std::min(msecs, gatherLimitMsecs()));
+}
+
+qint64 CommPort::queuedOutput()
+{
+    if (!m_port.isOpen())
+        return 0;
+    // With characters still held here the device's count from the last
+    // write is an upper bound, which is all a caller keeping the queue below
+    // a limit needs; without any it must be exact.
+    if (m_pending.isEmpty())
+        readDeviceQueue();
+    return m_port.bytesToWrite() + m_pending.size() + m_deviceQueued;
+}
+
+void CommPort::waitForOutput(int msecs)
+{
+    if (!m_port.isOpen() || m_failed)
+        return;
+    if (m_pending.isEmpty()) {
+        // Only the device holds characters; it sends them at line speed.
+        pollHandle(0, msecs);
+        return;
+    }
+    if (pollHandle(POLLOUT, msecs) & POLLOUT)
+        writePending();
+}
+
+qint64 CommPort::unsentOutput()
+{
+    readDeviceQueue();
+    return m_port.bytesToWrite() + m_pending.size() + m_deviceQueued;
+}
+
+LinePort::DrainStatus CommPort::drain(int msecs)
+{
+    if (!m_port.isOpen() || m_failed || !m_pending.isEmpty())
+        return DrainStatus::Failed;
+    const DrainStatus status = m_drain.wait(m_port.handle(), msecs);
+    if (status == DrainStatus::Failed)
+        markFailed();
+    return status;
+}
+
+qint64 CommPort::inBufferCount()
+{
+    if (!m_port.isOpen())
+        return 0;
+    int waiting = 0;
+    if (::ioctl(m_port.handle(), FIONREAD, &waiting) != 0) {
+        markFailed();
+        waiting = 0;
+    }
+    return m_port.bytesAvailable() + waiting;
+}
+
+#endif // Q_OS_UNIX
