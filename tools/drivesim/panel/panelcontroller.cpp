@@ -144,7 +144,10 @@ void PanelController::connectDrive()
     connect(&m_drive, &Drive::txProgress, this, &PanelController::setByteCount);
     connect(&m_drive, &Drive::txDone, this, [this](qint64 count) {
         setByteCount(count);
-        setStatus(functionName(m_function) + QStringLiteral(": all sent") + garbledText());
+        // The count takes in the end of data, which the PC stores but does not count.
+        setStatus(functionName(m_function) +
+                  QStringLiteral(": all sent, the last character Ctrl-Z (end of data)") +
+                  garbledText());
     });
     connect(&m_drive, &Drive::rxProgress, this, [this](qint64 total) {
         setByteCount(total);
