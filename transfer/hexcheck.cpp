@@ -120,9 +120,9 @@ void Checker::endLine()
             ++m_result.damaged;
             if (m_result.findings.size() < kMaxFindings)
                 m_result.findings.append({m_lineNumber, *damage});
-        } else if (QByteArrayView(m_line)
-                       .first(m_contentLength)
-                       .compare(kEndRecord, Qt::CaseInsensitive) == 0) {
+        } else if (QByteArrayView(m_line).first(m_contentLength) == kEndRecord) {
+            // Exactly the text a file to send is searched for, so that a file
+            // this check passes is never refused for want of its end record.
             m_result.hasEndRecord = true;
         }
     }

@@ -133,6 +133,8 @@ void TestHexCheck::text_data()
         << QByteArray(lines({kGoodA}) + "\x1a" + lines({kEnd})) << qint64(1) << none << false;
     QTest::newRow("end record damaged") << lines({kGoodA, ":00000001FE"}) << qint64(2)
                                         << QList<Finding>{{2, Damage::BadChecksum}} << false;
+    QTest::newRow("lower-case end record is not the end, as a send refuses it")
+        << lines({kGoodA, ":00000001ff"}) << qint64(2) << none << false;
     QTest::newRow("end record inside another line is not the end")
         << lines({kGoodA, "x:00000001FF"}) << qint64(1) << none << false;
     QTest::newRow("overlong text line is no record")
