@@ -1,8 +1,8 @@
 // The serial port's batched writes over a real pseudo-terminal: characters
 // handed over one at a time reach the line whole and in order, and while any
 // are held they count as queued, so a drain never comes too early.
-#include "common/pty.h"
 #include "common/procstats.h"
+#include "common/pty.h"
 #include "transfer/commport.h"
 #include "transfer/seriallink.h"
 #include "transfer/transferchoices.h"
