@@ -8,14 +8,7 @@
 namespace {
 
 constexpr int kCpuRuns = 3;
-constexpr double kEfficiencyTarget = 0.99;
-constexpr double kPlainToolTarget = 1.01;
 constexpr double kCpuTarget = 0.03; // the windows' target
-
-QString seconds(double value)
-{
-    return QString::number(value, 'f', 3) + QStringLiteral(" s");
-}
 
 } // namespace
 
@@ -39,42 +32,6 @@ int run(const QString &what, int baud, int chars)
 }
 
 namespace {
-
-void lineFigures(Table &table, int baud, int chars, const Measure &measure)
-{
-    const QString what = QStringLiteral("%1 chars, %2 baud").arg(grouped(chars)).arg(baud);
-    const QStringList args{QString::number(baud), QString::number(chars)};
-    // ascii-xfr right after the command, as the windows' figures take it.
-    const RunOutput sent = measure(QStringList{QStringLiteral("cli-send")} + args);
-    const RunOutput plain = measure(QStringList{QStringLiteral("ascii-xfr")} + args);
-    const RunOutput received = measure(QStringList{QStringLiteral("cli-receive")} + args);
-    const QString target = QStringLiteral("≥ 0.99");
-    for (const auto &[direction, run] : {std::pair{"send", &sent}, {"receive", &received}}) {
-        const QString figure =
-            QStringLiteral("`quillet-cli` line efficiency, %1, ").arg(QLatin1String(direction)) +
-            what;
-        if (!run->error.isEmpty()) {
-            table.addFailed(figure, run->error, target);
-            continue;
-        }
-        const double ideal = run->values[QStringLiteral("ideal")];
-        const double line = run->values[QStringLiteral("line")];
-        table.add(figure,
-                  QStringLiteral("%1 (%2, ideal %3)")
-                      .arg(QString::number(ideal / line, 'f', 4), seconds(line), seconds(ideal)),
-                  target, ideal / line >= kEfficiencyTarget);
-    }
-    const QString figure =
-        QStringLiteral("`quillet-cli` send time against `ascii-xfr -s -n`, ") + what;
-    if (!sent.error.isEmpty() || !plain.error.isEmpty())
-        return table.addFailed(figure, sent.error + plain.error, QStringLiteral("≤ 1.01 ×"));
-    const double ratio = sent.values[QStringLiteral("line")] / plain.values[QStringLiteral("line")];
-    table.add(figure,
-              QStringLiteral("%1 × (%2 against %3)")
-                  .arg(QString::number(ratio, 'f', 4), seconds(sent.values[QStringLiteral("line")]),
-                       seconds(plain.values[QStringLiteral("line")])),
-              QStringLiteral("≤ 1.01 ×"), ratio <= kPlainToolTarget);
-}
 
 void cpuFigures(Table &table, const Measure &measure)
 {
@@ -106,7 +63,10 @@ void cpuFigures(Table &table, const Measure &measure)
 void figures(Table &table, const Measure &measure)
 {
     for (int baud : {9600, 57600})
-        lineFigures(table, baud, 12000, measure);
+        lineFigures(table, measure,
+                    {QStringLiteral("cli-send"), QStringLiteral("cli-receive"),
+                     QStringLiteral("`quillet-cli`")},
+                    baud, 12000);
     cpuFigures(table, measure);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "table.h"
+#include "linefigures.h"
 
 #include <QStringList>
 
@@ -14,8 +14,6 @@ namespace BenchCli {
 bool isRun(const QString &what);
 int run(const QString &what, int baud, int chars);
 
-// Runs one measuring process: quilletbench run ARGS.
-using Measure = std::function<RunOutput(const QStringList &)>;
 // The command's line efficiency both ways and its send against ascii-xfr's,
 // 12,000 characters at 9600 and 57600 baud, and its CPU while it receives.
 void figures(Table &table, const Measure &measure);

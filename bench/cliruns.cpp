@@ -43,12 +43,7 @@ public:
     bool start(const QStringList &arguments)
     {
         QList<QByteArray> args{QByteArrayLiteral(QUILLET_CLI_PATH)};
-        for (const QString &a : arguments)
-            args.append(a.toLocal8Bit());
-        std::vector<char *> argv;
-        for (QByteArray &a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
+        std::vector<char *> argv = spawnArgv(args, arguments);
         if (::posix_spawn(&m_pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
             return false;
         m_waiter = std::thread([this] {
@@ -122,12 +117,9 @@ int send(int baud, int chars)
 {
     Session session;
     const QByteArray file = hexFileOfSize(chars);
-    if (!Wizard::writeFile(session.path("params.jxf"), file))
-        return fail("cannot-write-file");
     DriveLine line;
-    if (!line.start(session.dir.path(), {QStringLiteral("--baud"), QString::number(baud),
-                                         QStringLiteral("--receive"), session.path("drive.jxf")}))
-        return fail("drivesim-did-not-start");
+    if (const char *why = startReceiving(line, session, file, baud))
+        return fail(why);
     CliProcess cli;
     if (!cli.start(cliArguments("send", session.path("params.jxf"), baud)) ||
         !cli.succeeded(idealSeconds(chars, baud) + kCloseSeconds))

@@ -55,15 +55,14 @@ int ceiling(int chars)
 {
     Session session;
     const QByteArray file = hexFileOfSize(chars);
-    if (!Wizard::writeFile(session.path("params.jxf"), file))
-        return fail("cannot-write-file");
     DriveLine line;
     // Unpaced, with room for everything: only the program sets the pace.
-    if (!line.start(session.dir.path(), {QStringLiteral("--receive"), session.path("drive.jxf"),
-                                         QStringLiteral("--rx-capacity"), QStringLiteral("1048576"),
-                                         QStringLiteral("--xoff-high"), QStringLiteral("1048000"),
-                                         QStringLiteral("--xon-low"), QStringLiteral("1000")}))
-        return fail("drivesim-did-not-start");
+    if (const char *why =
+            startReceiving(line, session, file, 0,
+                           {QStringLiteral("--rx-capacity"), QStringLiteral("1048576"),
+                            QStringLiteral("--xoff-high"), QStringLiteral("1048000"),
+                            QStringLiteral("--xon-low"), QStringLiteral("1000")}))
+        return fail(why);
     if (!sendAccepted(kCeilingBaud, session.path("params.jxf")))
         return fail("page-1-refused-the-send");
     const auto [counted, returned] = runSend();

@@ -24,6 +24,17 @@ double benchNow()
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
+std::vector<char *> spawnArgv(QList<QByteArray> &args, const QStringList &arguments)
+{
+    for (const QString &a : arguments)
+        args.append(a.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    return argv;
+}
+
 DriveLine::~DriveLine()
 {
     stop();
@@ -42,12 +53,7 @@ bool DriveLine::start(const QString &settingsDir, const QStringList &arguments)
     }
     QList<QByteArray> args{QByteArrayLiteral(QUILLET_DRIVESIM_PATH), "--settings-dir",
                            settingsDir.toLocal8Bit(), "--com", "1"};
-    for (const QString &a : arguments)
-        args.append(a.toLocal8Bit());
-    std::vector<char *> argv;
-    for (QByteArray &a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
+    std::vector<char *> argv = spawnArgv(args, arguments);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);

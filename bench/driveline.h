@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -10,6 +12,10 @@
 
 // Seconds on the monotonic clock every figure of the benchmarks is read from.
 double benchNow();
+
+// The program and its arguments, args as a null-ended argv for posix_spawn;
+// its pointers are into args, which must outlive it.
+std::vector<char *> spawnArgv(QList<QByteArray> &args, const QStringList &arguments);
 
 // One line the simulated drive printed, stamped when it arrived.
 struct DriveEvent

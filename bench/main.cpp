@@ -3,6 +3,7 @@
 // comes from a process of its own, `quilletbench run <what> ...`.
 #include "clifigures.h"
 #include "figures.h"
+#include "linefigures.h"
 #include "runs.h"
 #include "table.h"
 
@@ -16,8 +17,6 @@
 
 namespace {
 
-constexpr double kEfficiencyTarget = 0.99;
-constexpr double kPlainToolTarget = 1.01;
 constexpr double kCeilingTarget = 576000;
 constexpr double kStartupTargetMs = 250;
 constexpr double kRssTargetMb = 60;
@@ -77,43 +76,6 @@ RunOutput measure(const QStringList &args)
 }
 
 namespace {
-
-QString seconds(double value)
-{
-    return QString::number(value, 'f', 3) + QStringLiteral(" s");
-}
-
-void lineFigures(Table &table, int baud, int chars)
-{
-    const QString what = QStringLiteral("%1 chars, %2 baud").arg(grouped(chars)).arg(baud);
-    const QStringList args{QString::number(baud), QString::number(chars)};
-    const RunOutput sent = measure(QStringList{QStringLiteral("send")} + args);
-    const RunOutput plain = measure(QStringList{QStringLiteral("ascii-xfr")} + args);
-    const RunOutput received = measure(QStringList{QStringLiteral("receive")} + args);
-    const QString effTarget = QStringLiteral("≥ 0.99");
-    const auto efficiency = [&](const QString &figure, const RunOutput &run) {
-        if (!run.error.isEmpty())
-            return table.addFailed(figure, run.error, effTarget);
-        const double e = run.values[QStringLiteral("ideal")] / run.values[QStringLiteral("line")];
-        table.add(figure,
-                  QStringLiteral("%1 (%2, ideal %3)")
-                      .arg(QString::number(e, 'f', 4), seconds(run.values[QStringLiteral("line")]),
-                           seconds(run.values[QStringLiteral("ideal")])),
-                  effTarget, e >= kEfficiencyTarget);
-    };
-    efficiency(QStringLiteral("Line efficiency, send, ") + what, sent);
-    efficiency(QStringLiteral("Line efficiency, receive, ") + what, received);
-    const QString figure = QStringLiteral("Send time against `ascii-xfr -s -n`, ") + what;
-    const QString target = QStringLiteral("≤ 1.01 ×");
-    if (!sent.error.isEmpty() || !plain.error.isEmpty())
-        return table.addFailed(figure, sent.error + plain.error, target);
-    const double ratio = sent.values[QStringLiteral("line")] / plain.values[QStringLiteral("line")];
-    table.add(figure,
-              QStringLiteral("%1 × (%2 against %3)")
-                  .arg(QString::number(ratio, 'f', 4), seconds(sent.values[QStringLiteral("line")]),
-                       seconds(plain.values[QStringLiteral("line")])),
-              target, ratio <= kPlainToolTarget);
-}
 
 void ceilingFigure(Table &table)
 {
@@ -211,7 +173,8 @@ int main(int argc, char *argv[])
     }
     for (int chars : sizes) {
         for (int baud : rates)
-            lineFigures(table, baud, chars);
+            lineFigures(table, measure, {QStringLiteral("send"), QStringLiteral("receive"), {}},
+                        baud, chars);
     }
     cpuFigures(table);
     BenchCli::figures(table, measure);

@@ -185,13 +185,11 @@ int programSend(int baud, int chars, bool accessibility)
 {
     Session session;
     const QByteArray file = hexFileOfSize(chars);
-    if (!Wizard::writeFile(session.path("params.jxf"), file) ||
-        !writeSettings(session, kSendType, session.path("params.jxf"), baud))
-        return fail("cannot-write-files");
     DriveLine line;
-    if (!line.start(session.dir.path(), {QStringLiteral("--baud"), QString::number(baud),
-                                         QStringLiteral("--receive"), session.path("drive.jxf")}))
-        return fail("drivesim-did-not-start");
+    if (const char *why = startReceiving(line, session, file, baud))
+        return fail(why);
+    if (!writeSettings(session, kSendType, session.path("params.jxf"), baud))
+        return fail("cannot-write-files");
     CpuSampler cpu;
     if (const char *why = followRun(line, accessibility, true,
                                     idealSeconds(chars, baud) + kCloseSeconds * 3, cpu))

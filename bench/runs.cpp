@@ -106,12 +106,9 @@ int send(int baud, int chars)
 {
     Session session;
     const QByteArray file = hexFileOfSize(chars);
-    if (!Wizard::writeFile(session.path("params.jxf"), file))
-        return fail("cannot-write-file");
     DriveLine line;
-    if (!line.start(session.dir.path(), {QStringLiteral("--baud"), QString::number(baud),
-                                         QStringLiteral("--receive"), session.path("drive.jxf")}))
-        return fail("drivesim-did-not-start");
+    if (const char *why = startReceiving(line, session, file, baud))
+        return fail(why);
     if (!sendAccepted(baud, session.path("params.jxf")))
         return fail("page-1-refused-the-send");
     const auto [counted, returned] = runSend();
@@ -134,12 +131,9 @@ int plainToolSend(int baud, int chars)
 {
     Session session;
     const QByteArray file = hexFileOfSize(chars);
-    if (!Wizard::writeFile(session.path("params.jxf"), file))
-        return fail("cannot-write-file");
     DriveLine line;
-    if (!line.start(session.dir.path(), {QStringLiteral("--baud"), QString::number(baud),
-                                         QStringLiteral("--receive"), session.path("drive.jxf")}))
-        return fail("drivesim-did-not-start");
+    if (const char *why = startReceiving(line, session, file, baud))
+        return fail(why);
     const int fd = openLikeTheProgram(line.slavePath());
     if (fd < 0)
         return fail("cannot-set-up-the-line");

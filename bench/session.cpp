@@ -96,6 +96,19 @@ bool startTransmitting(DriveLine &line, const Session &session, const QByteArray
                        QStringLiteral("--start-delay"), QString::number(int(startDelay * 1000))});
 }
 
+const char *startReceiving(DriveLine &line, const Session &session, const QByteArray &file,
+                           int baud, const QStringList &more)
+{
+    if (!Wizard::writeFile(session.path("params.jxf"), file))
+        return "cannot-write-file";
+    QStringList arguments{QStringLiteral("--receive"), session.path("drive.jxf")};
+    if (baud > 0)
+        arguments << QStringLiteral("--baud") << QString::number(baud);
+    if (!line.start(session.dir.path(), arguments + more))
+        return "drivesim-did-not-start";
+    return nullptr;
+}
+
 bool sendAccepted(int baud, const QString &file)
 {
     Wizard::next(kSendType, file, baudIndex(baud));

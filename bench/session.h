@@ -43,6 +43,12 @@ struct Session
 bool startTransmitting(DriveLine &line, const Session &session, const QByteArray &text, int baud,
                        double startDelay);
 
+// The file to send as the session's params.jxf, and the drive, paced at baud
+// (unpaced at 0, with further arguments), storing what it receives as
+// drive.jxf; null once it is ready, else why not, as fail() takes it.
+const char *startReceiving(DriveLine &line, const Session &session, const QByteArray &file,
+                           int baud, const QStringList &more = {});
+
 // Fills page 1 for a send and presses Next; true when page 2 offers Next.
 bool sendAccepted(int baud, const QString &file);
 // Clicks page 2's Next, which runs the whole send; returns when the first
