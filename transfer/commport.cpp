@@ -97,12 +97,13 @@ bool CommPort::setPortOpen(bool open)
         return true;
     }
     // Whatever is still queued would hold the close for as long as the line
-    // takes to send it, or for ever under XOFF. Nothing is flushed after a
-    // drain: on a pseudo-terminal that would throw away characters already
-    // on their way to the other end. Discarding also ends a drain that
-    // waits in the background.
+    // takes to send it, or for ever under XOFF. The device is flushed only
+    // when it says it holds characters: a pseudo-terminal says it holds
+    // none, yet a flush throws away what it took and the other end has not
+    // read, characters already counted as sent. Discarding also ends a
+    // drain that waits in the background.
     m_discarded = unsentOutput();
-    if (m_discarded > 0)
+    if (m_discarded > m_pending.size())
         m_port.clear(QSerialPort::Output);
     m_pending.clear();
     // Given a moment, the released drain lets go of its descriptor first, so
