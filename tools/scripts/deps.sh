@@ -17,13 +17,15 @@ quillet_ensure_packages() {
     local missing
     mapfile -t missing < <(quillet_missing_packages "$@")
     [ "${#missing[@]}" -eq 0 ] && return 0
-    local cmd=(apt-get install -y --no-install-recommends "${missing[@]}")
+    # Another install may hold the package lock for a while (a second build beside
+    # this one): wait for it rather than fail.
+    local cmd=(apt-get -o DPkg::Lock::Timeout=900 install -y --no-install-recommends "${missing[@]}")
     echo "Installing missing packages: ${missing[*]}" >&2
     if [ "$(id -u)" -eq 0 ]; then
-        DEBIAN_FRONTEND=noninteractive apt-get update -qq &&
+        DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 update -qq &&
             DEBIAN_FRONTEND=noninteractive "${cmd[@]}"
     elif command -v sudo >/dev/null 2>&1; then
-        sudo apt-get update -qq && sudo DEBIAN_FRONTEND=noninteractive "${cmd[@]}"
+        sudo apt-get -o DPkg::Lock::Timeout=900 update -qq && sudo DEBIAN_FRONTEND=noninteractive "${cmd[@]}"
     else
         echo "Quillet needs these packages; run as root: apt-get update && ${cmd[*]}" >&2
         return 1
