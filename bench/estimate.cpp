@@ -1,5 +1,7 @@
 #include "estimate.h"
 
+#include "transfer/hexrecord.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -9,7 +11,7 @@ constexpr qint64 kFullRecordChars = 45; // ":10AAAA00" + 32 hex digits + checksu
 constexpr qint64 kRecordOverhead = 13;  // a record with no data, CR LF included
 constexpr int kFullRecordBytes = 16;
 constexpr qint64 kDumpLine = 64;
-const QByteArray kEndRecord = QByteArrayLiteral(":00000001FF\r\n");
+const QByteArray kEndRecord = HexRecord::kEndRecord.toByteArray() + "\r\n";
 
 QByteArray hexRecord(int address, const QByteArray &data)
 {

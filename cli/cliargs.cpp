@@ -191,7 +191,9 @@ Parsed parseArgs(const QStringList &arguments)
     QCommandLineParser parser;
     addOptions(parser);
     Parsed parsed;
-    if (!parser.parse(arguments)) {
+    const bool understood = parser.parse(arguments);
+    parsed.json = parser.isSet(kJson);
+    if (!understood) {
         parsed.error = parser.errorText();
         return parsed;
     }

@@ -45,7 +45,8 @@ struct Parsed
 {
     std::optional<Request> request;
     bool help = false;
-    QString error; // why the arguments are wrong use, when neither of the above
+    QString error;     // why the arguments are wrong use, when neither of the above
+    bool json = false; // --json was given, even among wrong use
 };
 
 Parsed parseArgs(const QStringList &arguments);

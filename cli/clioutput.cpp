@@ -1,5 +1,7 @@
 #include "cli/clioutput.h"
 
+#include "cli/filenames.h"
+
 #include <QJsonDocument>
 #include <QRegularExpression>
 
@@ -28,6 +30,14 @@ void CliOutput::errorLine(const QString &text)
     clearProgress();
     write(stderr,
           kName + QString(text).replace(QLatin1Char('\r'), QLatin1Char(' ')) + QLatin1Char('\n'));
+}
+
+void CliOutput::wrongUse(const QString &text)
+{
+    errorLine(text + QStringLiteral(" (see quillet-cli --help)"));
+    if (m_json)
+        printJson({{QStringLiteral("outcome"), QStringLiteral("error")},
+                   {QStringLiteral("message"), text}});
 }
 
 void CliOutput::note(const QString &text)
@@ -71,7 +81,8 @@ void CliOutput::printJson(const QJsonObject &object)
 
 void CliOutput::write(std::FILE *stream, const QString &text)
 {
-    const QByteArray bytes = text.toLocal8Bit();
+    // A file name that is no valid text comes out as the bytes it was given as.
+    const QByteArray bytes = FileNames::toSystem(text);
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fflush(stream);
 }

@@ -22,6 +22,9 @@ public:
     void error(const QString &text);
     // The same, folded into one line: what a wrong use or an unusable file or port says.
     void errorLine(const QString &text);
+    // Wrong use of the command: a line that points to --help, and with --json
+    // the object every outcome has.
+    void wrongUse(const QString &text);
     // Words for a person (instructions, the summary): not with --quiet or --json.
     void note(const QString &text);
     // A result line on standard output (findings of check and compare): not with --json.

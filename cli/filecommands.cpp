@@ -2,49 +2,34 @@
 
 #include "cli/cliargs.h"
 #include "cli/clioutput.h"
+#include "cli/filenames.h"
 #include "transfer/hexcheck.h"
 #include "transfer/paramimage.h"
-#include "transfer/transferfile.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonObject>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace FileCommands {
 
 namespace {
-
-QString damageText(HexCheck::Damage damage)
-{
-    switch (damage) {
-    case HexCheck::Damage::TooLong:
-        return QStringLiteral("longer than any record can be");
-    case HexCheck::Damage::BadHexDigit:
-        return QStringLiteral("a character that is not a hex digit");
-    case HexCheck::Damage::BadLength:
-        return QStringLiteral("its length does not match its length byte");
-    case HexCheck::Damage::BadChecksum:
-        break;
-    }
-    return QStringLiteral("wrong checksum");
-}
 
 QString hexText(const QByteArray &bytes)
 {
     return QString::fromLatin1(bytes.toHex().toUpper());
 }
 
-QString addressText(quint32 address)
-{
-    return QStringLiteral("%1").arg(address, 4, 16, QLatin1Char('0')).toUpper();
-}
-
 QJsonObject rangeJson(const char *kind, const ParamImage::Range &range)
 {
-    const qsizetype size = std::max(range.a.size(), range.b.size());
     QJsonObject object{{QStringLiteral("kind"), QLatin1String(kind)},
-                       {QStringLiteral("first"), addressText(range.first)},
-                       {QStringLiteral("last"), addressText(range.first + quint32(size) - 1)}};
+                       {QStringLiteral("first"), ParamImage::firstText(range)},
+                       {QStringLiteral("last"), ParamImage::lastText(range)}};
     if (!range.a.isEmpty())
         object.insert(QStringLiteral("a"), hexText(range.a));
     if (!range.b.isEmpty())
@@ -52,26 +37,36 @@ QJsonObject rangeJson(const char *kind, const ParamImage::Range &range)
     return object;
 }
 
-void addProblems(QJsonArray &findings, const char *file, const QList<ParamImage::Problem> &problems)
+// file names the side of a comparison ("a" or "b"); check leaves it out.
+void addRemarks(QJsonArray &findings, const HexCheck::Result &result, const char *file = nullptr)
 {
-    for (const ParamImage::Problem &problem : problems)
-        findings.append(QJsonObject{{QStringLiteral("kind"), QStringLiteral("problem")},
-                                    {QStringLiteral("file"), QLatin1String(file)},
-                                    {QStringLiteral("line"), problem.line},
-                                    {QStringLiteral("what"), problem.what}});
+    for (const HexCheck::Remark &remark : HexCheck::remarks(result)) {
+        QJsonObject object{{QStringLiteral("kind"),
+                            remark.damage ? QStringLiteral("problem") : QStringLiteral("note")},
+                           {QStringLiteral("line"), remark.line},
+                           {QStringLiteral("what"), remark.what}};
+        if (file)
+            object.insert(QStringLiteral("file"), QLatin1String(file));
+        findings.append(object);
+    }
 }
 
 QJsonArray comparisonJson(const ParamImage::Comparison &comparison)
 {
     QJsonArray findings;
-    addProblems(findings, "a", comparison.problemsA);
-    addProblems(findings, "b", comparison.problemsB);
+    addRemarks(findings, comparison.checkA, "a");
+    addRemarks(findings, comparison.checkB, "b");
     for (const ParamImage::Range &range : comparison.differing)
         findings.append(rangeJson("differ", range));
     for (const ParamImage::Range &range : comparison.onlyInA)
         findings.append(rangeJson("only in a", range));
     for (const ParamImage::Range &range : comparison.onlyInB)
         findings.append(rangeJson("only in b", range));
+    if (comparison.startAddressesDiffer())
+        findings.append(QJsonObject{
+            {QStringLiteral("kind"), QStringLiteral("start address")},
+            {QStringLiteral("a"), ParamImage::startAddressText(comparison.checkA.startAddress)},
+            {QStringLiteral("b"), ParamImage::startAddressText(comparison.checkB.startAddress)}});
     return findings;
 }
 
@@ -90,59 +85,81 @@ int unusable(const Cli::Request &request, const QString &error, CliOutput &outpu
     output.errorLine(error);
     if (output.json()) {
         QJsonObject object = fileJson(request, "error");
-        object.insert(QStringLiteral("message"),
-                      QString(error).replace(QLatin1Char('\r'), QLatin1Char(' ')));
+        object.insert(QStringLiteral("message"), error);
         output.printJson(object);
     }
     return Cli::kExitUnusable;
+}
+
+ParameterFile refused(const QString &path, const QString &why)
+{
+    return {{}, path + QStringLiteral(": ") + why};
+}
+
+ParameterFile unreadable(const QString &path, const QString &reason)
+{
+    return refused(path, QStringLiteral("the file cannot be read (%1)").arg(reason));
+}
+
+ParameterFile tooLarge(const QString &path)
+{
+    return refused(path, QStringLiteral("the file is larger than %1 MiB, too large for a "
+                                        "parameter file")
+                             .arg(kMaxParameterFile / (1024 * 1024)));
+}
+
+// Why the file at name cannot be read as a parameter file, before it is opened.
+ParameterFile refusedBeforeOpening(const QString &path, const QByteArray &name)
+{
+    struct stat info = {};
+    if (::stat(name.constData(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return refused(path, QStringLiteral("there is no such file"));
+        return unreadable(path, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    if (S_ISDIR(info.st_mode))
+        return refused(path, QStringLiteral("a folder, not a file"));
+    // Only a plain file has an end: a pipe or a device could be read for ever.
+    if (!S_ISREG(info.st_mode))
+        return refused(path, QStringLiteral("not a plain file (a pipe, a device or a socket)"));
+    if (info.st_size > kMaxParameterFile)
+        return tooLarge(path);
+    return {};
 }
 
 } // namespace
 
 ParameterFile readParameterFile(const QString &path)
 {
-    const QFileInfo info(path);
-    const QString missing =
-        path + QStringLiteral(": ") + openFileMessage(OpenFileResult::MissingOrEmpty);
-    // Only a plain file has an end: a pipe or a device could be read for ever.
-    if (!info.isFile())
-        return {{}, missing};
-    const QString tooLarge =
-        QStringLiteral("%1: Selected file is larger than %2 MiB, too large for a parameter file.")
-            .arg(path)
-            .arg(kMaxParameterFile / (1024 * 1024));
-    if (info.size() > kMaxParameterFile)
-        return {{}, tooLarge};
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {{}, missing};
+    const QByteArray name = FileNames::toSystem(path);
+    if (ParameterFile before = refusedBeforeOpening(path, name); !before.error.isEmpty())
+        return before;
+    // Not blocking: should a pipe have taken the file's place since, the open does not wait.
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return unreadable(path, QString::fromLocal8Bit(std::strerror(errno)));
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return unreadable(path, file.errorString());
+    }
     // One more than the limit, in case the file grew since it was measured.
     ParameterFile read{file.read(kMaxParameterFile + 1), {}};
-    if (file.error() != QFileDevice::NoError || read.bytes.isEmpty())
-        return {{}, missing};
+    if (file.error() != QFileDevice::NoError)
+        return unreadable(path, file.errorString());
+    if (read.bytes.isEmpty())
+        return refused(path, QStringLiteral("the file is empty"));
     if (read.bytes.size() > kMaxParameterFile)
-        return {{}, tooLarge};
+        return tooLarge(path);
     return read;
 }
 
 CheckFindings checkFindings(const QString &name, const HexCheck::Result &result)
 {
     CheckFindings found;
-    for (const HexCheck::Finding &finding : result.findings) {
-        const QString what = damageText(finding.damage);
-        found.lines.append(QStringLiteral("%1 line %2: %3").arg(name).arg(finding.line).arg(what));
-        found.json.append(
-            QJsonObject{{QStringLiteral("line"), finding.line}, {QStringLiteral("what"), what}});
-    }
-    if (result.damaged > result.findings.size())
-        found.lines.append(QStringLiteral("%1: %2 more damaged record(s) not listed")
-                               .arg(name)
-                               .arg(result.damaged - result.findings.size()));
-    if (!result.hasEndRecord) {
-        const QString what = QStringLiteral("no end record (:00000001FF) on a line of its own");
-        found.lines.append(name + QStringLiteral(": ") + what);
-        found.json.append(QJsonObject{{QStringLiteral("line"), 0}, {QStringLiteral("what"), what}});
-    }
+    for (const HexCheck::Remark &remark : HexCheck::remarks(result))
+        found.lines.append(HexCheck::remarkText(name, remark));
+    addRemarks(found.json, result);
     return found;
 }
 

@@ -22,16 +22,18 @@ constexpr qint64 kMaxParameterFile = 16 * 1024 * 1024;
 struct ParameterFile
 {
     QByteArray bytes;
-    QString error; // why the file cannot be used, in the program's words; empty when read
+    QString error; // why the file cannot be used, in the command's words; empty when read
 };
 
-// A plain file of at least one character and at most kMaxParameterFile.
+// A plain file of at least one character and at most kMaxParameterFile; path
+// as FileNames gives it, so that any name the system has opens.
 ParameterFile readParameterFile(const QString &path);
 
 int check(const Cli::Request &request, CliOutput &output);
 
-// What the check found wrong with the parameter file name: one line for each
-// damaged record and one for a missing end record; empty for a clean file.
+// What the check found in the parameter file name: one line for each damaged
+// record, one for a missing end record, and the notes (records after the end
+// record); empty for a clean file without notes.
 struct CheckFindings
 {
     QStringList lines;

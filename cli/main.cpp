@@ -3,6 +3,7 @@
 #include "cli/cliargs.h"
 #include "cli/clioutput.h"
 #include "cli/filecommands.h"
+#include "cli/filenames.h"
 #include "cli/transfercommand.h"
 #include "settings/appinfo.h"
 
@@ -14,14 +15,13 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quillet-cli"));
-    const Cli::Parsed parsed = Cli::parseArgs(QCoreApplication::arguments());
+    const Cli::Parsed parsed = Cli::parseArgs(FileNames::arguments(argc, argv));
     if (parsed.help) {
         std::fputs(qPrintable(Cli::usageText()), stdout);
         return Cli::kExitOk;
     }
     if (!parsed.request) {
-        CliOutput(false, false)
-            .errorLine(parsed.error + QStringLiteral(" (see quillet-cli --help)"));
+        CliOutput(false, parsed.json).wrongUse(parsed.error);
         return Cli::kExitUnusable;
     }
     const Cli::Request &request = *parsed.request;

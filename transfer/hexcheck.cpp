@@ -7,26 +7,11 @@
 
 namespace HexCheck {
 
+using HexRecord::Record;
+
 namespace {
 
-constexpr char kRecordMark = ':';
-// LL, AAAA, TT and CC around the data, in bytes.
-constexpr int kFrameBytes = 5;
-constexpr int kMaxDataBytes = 255;
-constexpr int kMaxRecordChars = 1 + 2 * (kMaxDataBytes + kFrameBytes);
 constexpr qint64 kReadChunk = 64 * 1024;
-const QByteArray kEndRecord = QByteArrayLiteral(":00000001FF");
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 // Opening a pipe for reading waits for a writer, and a device may never end:
 // only plain files are checked.
@@ -42,6 +27,20 @@ Result unreadable()
     return result;
 }
 
+quint32 bigEndian(QByteArrayView bytes)
+{
+    quint32 value = 0;
+    for (const char byte : bytes)
+        value = value << 8 | quint8(byte);
+    return value;
+}
+
+QString counted(qint64 count, const QString &what)
+{
+    return QStringLiteral("%1 %2%3").arg(count).arg(what,
+                                                    count == 1 ? QString() : QStringLiteral("s"));
+}
+
 QString damageLine(const QString &what, const Result &result)
 {
     return QStringLiteral("%1 has %2 damaged record(s); the first is on line %3.")
@@ -51,30 +50,6 @@ QString damageLine(const QString &what, const Result &result)
 }
 
 } // namespace
-
-std::optional<Damage> recordDamage(QByteArrayView record)
-{
-    if (record.size() > kMaxRecordChars)
-        return Damage::TooLong;
-    int sum = 0;
-    int dataBytes = -1;
-    for (qsizetype i = 1; i < record.size(); i += 2) {
-        const int high = hexValue(record[i]);
-        const int low = i + 1 < record.size() ? hexValue(record[i + 1]) : 0;
-        if (high < 0 || low < 0)
-            return Damage::BadHexDigit;
-        const int value = high * 16 + low;
-        if (dataBytes < 0)
-            dataBytes = value;
-        sum += value;
-    }
-    if (record.size() < 1 + 2 * kFrameBytes || record.size() % 2 == 0 ||
-        (record.size() - 1) / 2 != dataBytes + kFrameBytes)
-        return Damage::BadLength;
-    if ((sum & 0xFF) != 0)
-        return Damage::BadChecksum;
-    return std::nullopt;
-}
 
 void Checker::feed(QByteArrayView text)
 {
@@ -103,28 +78,18 @@ void Checker::feed(QByteArrayView text)
             m_contentLength = m_lineLength;
         // Only a record's characters matter; a line past any record's length
         // is damaged whatever follows, so the rest is not kept.
-        if (m_line.size() <= kMaxRecordChars)
+        if (m_line.size() <= HexRecord::kMaxRecordChars)
             m_line.append(c);
     }
 }
 
 void Checker::endLine()
 {
-    if (m_line.startsWith(kRecordMark)) {
+    if (m_contentLength > HexRecord::kMaxRecordChars) {
         ++m_result.records;
-        const std::optional<Damage> damage =
-            m_contentLength > kMaxRecordChars
-                ? Damage::TooLong
-                : recordDamage(QByteArrayView(m_line).first(m_contentLength));
-        if (damage) {
-            ++m_result.damaged;
-            if (m_result.findings.size() < kMaxFindings)
-                m_result.findings.append({m_lineNumber, *damage});
-        } else if (QByteArrayView(m_line).first(m_contentLength) == kEndRecord) {
-            // Exactly the text a file to send is searched for, so that a file
-            // this check passes is never refused for want of its end record.
-            m_result.hasEndRecord = true;
-        }
+        addDamage({m_lineNumber, m_line.startsWith(':') ? Damage::TooLong : Damage::NotARecord});
+    } else if (m_contentLength > 0) {
+        takeLine(QByteArrayView(m_line).first(m_contentLength));
     }
     m_line.clear();
     m_lineLength = 0;
@@ -132,13 +97,99 @@ void Checker::endLine()
     ++m_lineNumber;
 }
 
+void Checker::takeLine(QByteArrayView line)
+{
+    ++m_result.records;
+    const HexRecord::Parsed parsed = HexRecord::parse(line);
+    if (!parsed.damage)
+        return apply(parsed.record);
+    const Record &record = parsed.record;
+    addDamage({m_lineNumber, *parsed.damage, record.type, record.data.size(), record.address});
+    // The data after a damaged address record would land at a guessed address.
+    if (!m_afterEnd && HexRecord::looksLikeAddressRecord(line)) {
+        closeUnplaced();
+        m_unplacing.baseLine = m_lineNumber;
+    }
+}
+
+void Checker::apply(const Record &record)
+{
+    if (m_afterEnd) {
+        if (m_result.afterEnd++ == 0)
+            m_result.firstAfterEnd = m_lineNumber;
+        return;
+    }
+    switch (record.type) {
+    case HexRecord::Data:
+        return place(record);
+    case HexRecord::EndOfFile:
+        closeUnplaced();
+        m_afterEnd = true;
+        m_result.hasEndRecord = true;
+        return;
+    case HexRecord::SegmentBase:
+    case HexRecord::LinearBase:
+        return setBase(record);
+    case HexRecord::StartSegment:
+        m_result.startAddress = HexRecord::hexNumber(bigEndian(record.data.first(2)), 4) +
+                                QLatin1Char(':') +
+                                HexRecord::hexNumber(bigEndian(record.data.sliced(2)), 4);
+        return;
+    default:
+        m_result.startAddress = HexRecord::hexNumber(bigEndian(record.data), 8);
+    }
+}
+
+void Checker::setBase(const Record &record)
+{
+    closeUnplaced();
+    m_segmented = record.type == HexRecord::SegmentBase;
+    m_base = bigEndian(record.data) << (m_segmented ? 4 : 16);
+}
+
+void Checker::place(const Record &record)
+{
+    if (m_unplacing.baseLine > 0) {
+        if (m_unplacing.records++ == 0)
+            m_unplacing.firstLine = m_lineNumber;
+        return;
+    }
+    std::optional<Finding> damage;
+    for (qsizetype i = 0; i < record.data.size() && !m_full; ++i) {
+        const quint32 offset = quint32(record.address) + quint32(i);
+        const quint32 address = m_segmented ? m_base + quint16(offset) : m_base + offset;
+        const HexMemory::Put put = m_memory.put(address, record.data[i]);
+        if (put == HexMemory::Put::Full) {
+            m_full = true;
+            damage = Finding{m_lineNumber, Damage::TooMuchData};
+        } else if (put == HexMemory::Put::Conflict && !damage) {
+            damage = Finding{m_lineNumber, Damage::Conflict, 0, 0, address};
+        }
+    }
+    if (damage)
+        addDamage(*damage);
+}
+
+void Checker::addDamage(Finding finding)
+{
+    ++m_result.damaged;
+    if (m_result.findings.size() < kMaxFindings)
+        m_result.findings.append(finding);
+}
+
+void Checker::closeUnplaced()
+{
+    if (m_unplacing.records > 0)
+        m_result.unplaced.append(m_unplacing);
+    m_unplacing = Unplaced();
+}
+
 Result Checker::finish()
 {
     if (m_lineLength > 0)
         endLine();
-    Result result = m_result;
-    *this = Checker();
-    return result;
+    closeUnplaced();
+    return m_result;
 }
 
 Result Checker::result() const
@@ -172,6 +223,75 @@ Result checkFile(const QString &path)
     return checker.finish();
 }
 
+QString describe(const Finding &finding)
+{
+    const QString type = HexRecord::hexNumber(finding.type, 2);
+    switch (finding.damage) {
+    case Damage::NotARecord:
+        return QStringLiteral("not a record");
+    case Damage::TooLong:
+        return QStringLiteral("longer than any record can be");
+    case Damage::BadHexDigit:
+        return QStringLiteral("a character that is not a hex digit");
+    case Damage::BadLength:
+        return QStringLiteral("its length does not match its length byte");
+    case Damage::BadChecksum:
+        return QStringLiteral("wrong checksum");
+    case Damage::UnknownType:
+        return QStringLiteral("record of unknown type %1 (types are 00 to 05)").arg(type);
+    case Damage::WrongDataLength:
+        return QStringLiteral("record of type %1 with %2 instead of %3")
+            .arg(type, counted(finding.dataBytes, QStringLiteral("data byte")))
+            .arg(HexRecord::requiredLength(finding.type));
+    case Damage::AddressNotZero:
+        return QStringLiteral("record of type %1 with address field %2 instead of 0000")
+            .arg(type, HexRecord::addressText(finding.address));
+    case Damage::NotTheEndRecord:
+        return QStringLiteral("end record other than %1").arg(QLatin1String(HexRecord::kEndRecord));
+    case Damage::Conflict:
+        return QStringLiteral("gives address %1 another value than an earlier record")
+            .arg(HexRecord::addressText(finding.address));
+    case Damage::TooMuchData:
+        break;
+    }
+    return QStringLiteral("more data than any parameter file holds; the rest is not read");
+}
+
+QList<Remark> remarks(const Result &result)
+{
+    QList<Remark> said;
+    for (const Finding &finding : result.findings)
+        said.append({true, finding.line, describe(finding)});
+    if (result.damaged > result.findings.size())
+        said.append({true, 0,
+                     QStringLiteral("%1 more damaged record(s) not listed")
+                         .arg(result.damaged - result.findings.size())});
+    if (!result.hasEndRecord)
+        said.append({true, 0,
+                     QStringLiteral("no end record (%1) on a line of its own")
+                         .arg(QLatin1String(HexRecord::kEndRecord))});
+    for (const Unplaced &run : result.unplaced)
+        said.append({false, run.firstLine,
+                     QStringLiteral("%1 from here not used: their address record (line %2) is "
+                                    "damaged")
+                         .arg(counted(run.records, QStringLiteral("data record")))
+                         .arg(run.baseLine)});
+    if (result.afterEnd > 0)
+        said.append(
+            {false, result.firstAfterEnd,
+             QStringLiteral("%1 after the end record %2 not used")
+                 .arg(counted(result.afterEnd, QStringLiteral("record")),
+                      result.afterEnd == 1 ? QStringLiteral("is") : QStringLiteral("are"))});
+    return said;
+}
+
+QString remarkText(const QString &name, const Remark &remark)
+{
+    return remark.line > 0
+               ? QStringLiteral("%1 line %2: %3").arg(name).arg(remark.line).arg(remark.what)
+               : QStringLiteral("%1: %2").arg(name, remark.what);
+}
+
 QString sendQuestion(const Result &result)
 {
     QStringList lines;
@@ -182,7 +302,7 @@ QString sendQuestion(const Result &result)
     if (result.readable && !result.hasEndRecord)
         lines.append(QStringLiteral("The part of the parameter file that would be sent has no "
                                     "end record (%1) on a line of its own.")
-                         .arg(QLatin1String(kEndRecord)));
+                         .arg(QLatin1String(HexRecord::kEndRecord)));
     lines.append(QStringLiteral("Send it anyway?"));
     return lines.join(QLatin1Char('\r'));
 }
@@ -197,7 +317,7 @@ QString receivedWarning(const Result &result)
     if (!result.hasEndRecord) {
         lines.append(QStringLiteral("The received data is not a complete parameter file: it has "
                                     "no end record (%1).")
-                         .arg(QLatin1String(kEndRecord)));
+                         .arg(QLatin1String(HexRecord::kEndRecord)));
         lines.append(QStringLiteral("Was the drive's serial link set to \"JXF XFER (Drive TX)\"?"));
     }
     if (lines.isEmpty())

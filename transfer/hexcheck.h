@@ -1,35 +1,48 @@
 #pragma once
 
+#include "transfer/hexmemory.h"
+#include "transfer/hexrecord.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QtGlobal>
 
-#include <optional>
+#include <utility>
 
-// Checks the Intel HEX records of a parameter file (the lines that start with
-// ':'), so that a damaged parameter set is caught before it reaches a running
-// machine and after it has come from one. Nothing here changes a file.
+// Reads a parameter file as Intel HEX records (transfer/hexrecord.h), so that
+// a damaged parameter set is caught before it reaches a running machine and
+// after it has come from one, and so that two files can be compared by their
+// data. Nothing here changes a file.
 //
-// A parameter file's data ends at its first code 26: a send stops there, and
-// the drive ends its transmission with it. Lines end in CR LF, LF or CR, and
-// blanks or tabs after a record are no part of it.
+// The file is read up to its first code 26: a send stops there, and the drive
+// ends its transmission with it. Every line up to there that is not blank
+// must be a sound record; lines end in CR LF, LF or CR, and blanks or tabs
+// after a record are no part of it. The data ends at the first end record:
+// sound records after it are not used, which is noted, not damage.
 namespace HexCheck {
 
-// What is wrong with one record, in the order the checks look.
-enum class Damage {
-    TooLong,     // longer than any record can be
-    BadHexDigit, // a character after the ':' that is not a hex digit
-    BadLength,   // the characters do not match the record's own length byte
-    BadChecksum, // the bytes do not sum to zero
-};
+using Damage = HexRecord::Damage;
 
 struct Finding
 {
     qint64 line = 0; // 1-based
     Damage damage = Damage::BadChecksum;
+    quint8 type = 0;         // UnknownType, WrongDataLength, AddressNotZero
+    qsizetype dataBytes = 0; // WrongDataLength
+    quint32 address = 0;     // Conflict, and the address field for AddressNotZero
     bool operator==(const Finding &) const = default;
+};
+
+// Data records after a damaged address record: their addresses are unknown,
+// so they are not placed.
+struct Unplaced
+{
+    qint64 firstLine = 0;
+    qint64 records = 0;
+    qint64 baseLine = 0; // the damaged address record
+    bool operator==(const Unplaced &) const = default;
 };
 
 // A file with thousands of broken lines is no parameter file; the first of
@@ -39,21 +52,22 @@ constexpr qsizetype kMaxFindings = 100;
 struct Result
 {
     bool readable = true;
-    qint64 records = 0;
-    qint64 damaged = 0;      // every damaged record
+    qint64 records = 0;      // lines that are not blank, each meant to be a record
+    qint64 damaged = 0;      // every damaged one
     QList<Finding> findings; // the first kMaxFindings of them, in file order
     bool hasEndRecord = false;
+    qint64 afterEnd = 0; // sound records after the end record
+    qint64 firstAfterEnd = 0;
+    QList<Unplaced> unplaced;
+    // As the last start address record gives it ("CS:IP" or the linear
+    // address), empty when there is none. It is not parameter data.
+    QString startAddress;
 
     qint64 firstDamagedLine() const { return findings.isEmpty() ? 0 : findings.front().line; }
     bool recordsIntact() const { return readable && damaged == 0; }
     bool isClean() const { return recordsIntact() && hasEndRecord; }
+    bool operator==(const Result &) const = default;
 };
-
-// ":LLAAAATT<data>CC": LL data bytes, and the two's complement checksum CC
-// makes the sum of every byte of the record zero. The record is a line that
-// starts with ':' (not looked at), without its line end and trailing blanks.
-// Empty when the record is sound.
-std::optional<Damage> recordDamage(QByteArrayView record);
 
 // Feeds text in pieces of any size; everything from the first code 26 on is
 // ignored.
@@ -63,20 +77,37 @@ public:
     void feed(QByteArrayView text);
     // True once the first code 26 has been fed: nothing after it counts.
     bool endOfData() const { return m_endOfData; }
+    // Ends the text; nothing is to be fed after it.
     Result finish();
     // The result as if the text ended here; the checker goes on.
     Result result() const;
+    // The data up to the end record, as the sound data records place it; after finish().
+    HexMemory takeMemory() { return std::move(m_memory); }
 
 private:
     void endLine();
+    void takeLine(QByteArrayView line);
+    void apply(const HexRecord::Record &record);
+    void setBase(const HexRecord::Record &record);
+    void place(const HexRecord::Record &record);
+    void addDamage(Finding finding);
+    void closeUnplaced();
 
     Result m_result;
+    HexMemory m_memory;
     QByteArray m_line;             // the line's first characters, enough to judge a record
     qsizetype m_lineLength = 0;    // characters in the line so far
     qsizetype m_contentLength = 0; // up to its last character that is no blank or tab
     qint64 m_lineNumber = 1;
     bool m_afterCr = false;
     bool m_endOfData = false;
+    bool m_afterEnd = false;
+    bool m_full = false;
+    // Until the first 02 or 04 record, addresses run on past 64 KiB as in a
+    // linear file; after an 02, within its segment.
+    bool m_segmented = false;
+    quint32 m_base = 0;
+    Unplaced m_unplacing; // while baseLine is set, the base is unknown
 };
 
 Result checkText(QByteArrayView text);
@@ -84,6 +115,21 @@ Result checkText(QByteArrayView text);
 // A parameter file on disk, read up to its first code 26; a file that is not a
 // plain file (a pipe, a device) is not read and is unreadable.
 Result checkFile(const QString &path);
+
+// What a finding says is wrong, after "line N: ".
+QString describe(const Finding &finding);
+
+// One thing to say about a file: its damage, each damaged record on its
+// line, and the notes that are not damage.
+struct Remark
+{
+    bool damage = true;
+    qint64 line = 0; // 0 for the file as a whole
+    QString what;
+};
+QList<Remark> remarks(const Result &result);
+// "name line 3: not a record", or "name: what" for the file as a whole.
+QString remarkText(const QString &name, const Remark &remark);
 
 // The question asked before a file with damage is sent.
 QString sendQuestion(const Result &result);

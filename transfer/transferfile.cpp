@@ -10,7 +10,6 @@ static_assert(SendFileScan::kMaxSendFileSize == std::numeric_limits<qint32>::max
 
 namespace {
 
-const QByteArray kEndRecord = QByteArrayLiteral(":00000001FF");
 constexpr qint64 kScanChunk = 64 * 1024;
 const QString kSelectAnother = QStringLiteral("Please select an alternate file.");
 
@@ -88,8 +87,8 @@ bool SendFileScan::feed(QByteArrayView chunk)
     if (!m_found && !chunk.isEmpty()) {
         QByteArray window = m_carried;
         window.append(chunk);
-        m_found = window.contains(kEndRecord);
-        m_carried = window.right(kEndRecord.size() - 1);
+        m_found = window.contains(HexRecord::kEndRecord);
+        m_carried = window.right(HexRecord::kEndRecord.size() - 1);
     }
     return true;
 }

@@ -3,6 +3,8 @@
 // quillet-cli run as a script runs it: a process of its own, its exit status,
 // standard output and standard error.
 
+#include "common/hexfile.h"
+
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -58,16 +60,4 @@ inline QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-// One Intel HEX record with its checksum, without a line end.
-inline QByteArray hexRecord(quint16 address, quint8 type, const QByteArray &data)
-{
-    QByteArray bytes;
-    bytes.append(char(data.size())).append(char(address >> 8)).append(char(address & 0xff));
-    bytes.append(char(type)).append(data);
-    quint8 sum = 0;
-    for (const char byte : bytes)
-        sum += quint8(byte);
-    return ':' + bytes.append(char(quint8(-sum))).toHex().toUpper();
 }

@@ -1,8 +1,13 @@
 // quillet-cli's check and compare on small files, and its answer to wrong use.
 #include "clirun.h"
 
+#include "common/unprivileged.h"
+
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -40,13 +45,11 @@ private Q_SLOTS:
         QTest::newRow("LF and blanks after records")
             << params(" \n") << 0 << "intact, 4 record(s)" << 0;
         QTest::newRow("one changed byte") << changed << 1 << "line 2: wrong checksum" << 1;
-        QTest::newRow("not a hex digit")
-            << QByteArray(":10000G00" + params()) << 1 << "line 1: a character that is not" << 1;
-        QTest::newRow("missing end record")
-            << params().replace(kEnd, "") << 1 << "no end record (:00000001FF)" << 1;
         QTest::newRow("end record after the end of data")
             << params().insert(params().indexOf(kEnd), '\x1a') << 1 << "no end record" << 1;
-        QTest::newRow("empty") << QByteArray() << 2 << "does not exist or is empty" << -1;
+        QTest::newRow("records after the end record, a note")
+            << params() + hexRecord(0x0200, 0, "\x08") + "\r\n"
+            << 0 << "line 5: 1 record after the end record is not used" << 1;
     }
     void check()
     {
@@ -87,7 +90,16 @@ private Q_SLOTS:
             << "0100 only in";
         QByteArray damaged = params();
         damaged[damaged.indexOf("0506") + 3] = '7';
-        QTest::newRow("damaged record") << a << damaged << 1 << "line 2: damaged record";
+        QTest::newRow("damaged record") << a << damaged << 1 << "b.jxf line 2: wrong checksum";
+        QTest::newRow("start address, a note")
+            << a << hexRecord(0, 5, "\x12\x34\x56\x78") + "\r\n" + a << 0
+            << "start address (not parameter data): " + path("a.jxf") + " none, " + path("b.jxf") +
+                   " 12345678";
+        QTest::newRow("data past 64 KiB")
+            << a
+            << params().replace(kEnd, hexRecord(0, 4, QByteArray::fromHex("0001")) + "\r\n" +
+                                          hexRecord(0xFFFE, 0, "\x07\x07\x07") + "\r\n" + kEnd)
+            << 1 << "0001FFFE-00020000 only in";
     }
     void compare()
     {
@@ -101,7 +113,74 @@ private Q_SLOTS:
         QVERIFY2(run.out.contains(says), qPrintable(run.out));
         const CliRun json = runCli({"compare", path("a.jxf"), path("b.jxf"), "--json"});
         QCOMPARE(json.json().value("outcome").toString(), exit ? "different" : "identical");
-        QCOMPARE(json.json().value("findings").toArray().isEmpty(), exit == 0);
+        // Each line of the text is a JSON finding, its addresses written alike.
+        const QJsonArray findings = json.json().value("findings").toArray();
+        QCOMPARE(findings.size(), run.out.count('\n') - (exit ? 0 : 1));
+        for (const QJsonValue &finding : findings) {
+            const QJsonObject object = finding.toObject();
+            for (const char *field : {"first", "last", "a", "b", "what"})
+                QVERIFY2(run.out.contains(object.value(QLatin1String(field)).toString()),
+                         qPrintable(run.out));
+        }
+    }
+
+    // One row for each kind of damage: check and a compare with the sound
+    // file both name it, on its line, and the windows ask before a send (see
+    // tst_integrity).
+    void damage_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("says");
+        const QByteArray first = hexRecord(0x0000, 0, "\x01\x02\x03\x04");
+        const auto second = [](const QByteArray &line) {
+            QByteArray file = params();
+            return file.insert(file.indexOf("\r\n") + 2, line + "\r\n");
+        };
+        QTest::newRow("lost ':'") << params().mid(1) << "line 1: not a record";
+        QTest::newRow("blank before ':'") << " " + params() << "line 1: not a record";
+        QTest::newRow("tab before ':'") << "\t" + params() << "line 1: not a record";
+        QTest::newRow("byte-order mark") << "\xEF\xBB\xBF" + params() << "line 1: not a record";
+        QTest::newRow("text between records") << second("JXF 1.0") << "line 2: not a record";
+        QTest::newRow("type 06") << second(hexRecord(0, 6, "\x01"))
+                                 << "line 2: record of unknown type 06";
+        QTest::newRow("01 with data") << second(hexRecord(0, 1, "\x01"))
+                                      << "line 2: record of type 01 with 1 data byte instead of 0";
+        QTest::newRow("02 with 3 data bytes") << second(hexRecord(0, 2, "\x01\x02\x03"))
+                                              << "line 2: record of type 02 with 3 data bytes";
+        QTest::newRow("04 with 1 data byte")
+            << second(hexRecord(0, 4, "\x01"))
+            << "line 2: record of type 04 with 1 data byte instead of 2";
+        QTest::newRow("03 with 2 data bytes")
+            << second(hexRecord(0, 3, "\x01\x02"))
+            << "line 2: record of type 03 with 2 data bytes instead of 4";
+        QTest::newRow("05 with 5 data bytes") << second(hexRecord(0, 5, "\x01\x02\x03\x04\x05"))
+                                              << "line 2: record of type 05 with 5";
+        QTest::newRow("02 at address 0010") << second(hexRecord(0x10, 2, "\x01\x02"))
+                                            << "line 2: record of type 02 with address field 0010";
+        QTest::newRow("04 at address 0001") << second(hexRecord(0x01, 4, "\x01\x02"))
+                                            << "line 2: record of type 04 with address field 0001";
+        QTest::newRow("lower-case end record")
+            << params().replace(kEnd, ":00000001ff") << "line 4: end record other than :00000001FF";
+        QTest::newRow("no end record")
+            << params().replace(kEnd, "") << ": no end record (:00000001FF)";
+        QTest::newRow("an address given two values")
+            << second(hexRecord(0x0002, 0, "\x09")) << "line 2: gives address 0002 another value";
+        QTest::newRow("record cut short")
+            << second(first.chopped(3)) << "line 2: its length does not match";
+    }
+    void damage()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, says);
+        QVERIFY(writeFile(path("a.jxf"), params()) && writeFile(path("b.jxf"), content));
+        const CliRun check = runCli({"check", path("b.jxf")});
+        QCOMPARE(check.exit, 1);
+        QVERIFY2(check.out.contains(path("b.jxf") + (says.startsWith(':') ? "" : " ") + says),
+                 qPrintable(check.out));
+        const CliRun compare = runCli({"compare", path("a.jxf"), path("b.jxf")});
+        QCOMPARE(compare.exit, 1);
+        QVERIFY2(compare.out.contains(path("b.jxf") + (says.startsWith(':') ? "" : " ") + says),
+                 qPrintable(compare.out));
     }
 
     // A file of gigabytes is refused at once, whichever command meets it.
@@ -150,6 +229,89 @@ private Q_SLOTS:
         QVERIFY2(run.err.contains(says), qPrintable(run.err));
         QCOMPARE(run.err.count('\n'), 1);
         QVERIFY(run.out.isEmpty());
+        // A script that asked for JSON gets its one object all the same.
+        const CliRun json = runCli(arguments << "--json");
+        QCOMPARE(json.exit, 2);
+        QCOMPARE(json.out.count('\n'), 1);
+        QCOMPARE(json.json().value("outcome").toString(), "error");
+        QVERIFY2(json.json().value("message").toString().contains(says), qPrintable(json.out));
+    }
+
+    // Each file that cannot be used says why in its own words, text and JSON.
+    void unusableFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("says");
+        const QString notPlain = "not a plain file (a pipe, a device or a socket)";
+        QTest::newRow("no such file") << "none.jxf"
+                                      << "there is no such file";
+        QTest::newRow("folder") << "folder"
+                                << "a folder, not a file";
+        QTest::newRow("pipe") << "pipe" << notPlain;
+        QTest::newRow("device") << "/dev/null" << notPlain;
+        QTest::newRow("empty") << "empty.jxf"
+                               << "the file is empty";
+        QTest::newRow("unreadable") << "locked.jxf"
+                                    << "the file cannot be read (Permission denied)";
+    }
+    void unusableFile()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, says);
+        QVERIFY(writeFile(path("empty.jxf"), {}) && QDir(m_dir.path()).mkpath("folder"));
+        QVERIFY(QFile::exists(path("pipe")) || ::mkfifo(qPrintable(path("pipe")), 0600) == 0);
+        QVERIFY(QFile::exists(path("locked.jxf")) ||
+                (writeFile(path("locked.jxf"), params()) &&
+                 QFile::setPermissions(path("locked.jxf"), {})));
+        const QString file = name.startsWith('/') ? name : path(name);
+        for (const QStringList &arguments :
+             {QStringList{"check", file}, QStringList{"compare", file, file, "--json"}}) {
+            QProcess process;
+            // Root reads any file: the command runs as nobody, in a folder it may enter.
+            if (::geteuid() == 0) {
+                QVERIFY(QFile::setPermissions(m_dir.path(),
+                                              QFileDevice::ExeOther | QFileDevice::ReadOwner |
+                                                  QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+                process.setChildProcessModifier([] {
+                    if (::setgroups(0, nullptr) != 0 || ::setgid(Unprivileged::kNoGroup) != 0 ||
+                        ::setuid(Unprivileged::kNobody) != 0)
+                        ::_exit(125);
+                });
+            }
+            startCli(process, arguments);
+            const CliRun run = finishCli(process);
+            QCOMPARE(run.exit, 2);
+            if (arguments.contains("--json"))
+                QCOMPARE(run.json().value("message").toString(), file + ": " + says);
+            else
+                QCOMPARE(run.err, "quillet-cli: " + file + ": " + says + "\n");
+        }
+    }
+
+    // A name that is no valid text still names the file: it is opened, and
+    // printed as it was given ("\udcff" in JSON, the byte's escape).
+    void nameThatIsNoText()
+    {
+        const QByteArray name = QFile::encodeName(path("bad")) + "\xff.jxf";
+        const QByteArray content = params();
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::write(fd, content.constData(), size_t(content.size())), content.size());
+        ::close(fd);
+        for (const QString &json : {QString(), QStringLiteral("--json")}) {
+            QProcess process;
+            process.start("/bin/sh", {"-c", "exec \"$0\" check \"$1$(printf '\\377').jxf\" $2",
+                                      qEnvironmentVariable("QUILLET_CLI"), path("bad"), json});
+            QVERIFY(process.waitForFinished(60000));
+            QCOMPARE(process.exitCode(), 0);
+            const QByteArray out = process.readAllStandardOutput();
+            if (json.isEmpty()) {
+                QCOMPARE(out, name + ": intact, 4 record(s)\n");
+            } else {
+                const QString file = QJsonDocument::fromJson(out).object().value("file").toString();
+                QCOMPARE(file, path("bad") + QChar(0xDCFF) + ".jxf");
+            }
+        }
     }
 };
 

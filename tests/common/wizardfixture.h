@@ -5,6 +5,7 @@
 // drive and message recorder for every test, and no window left behind.
 // Header-only: window tests only.
 
+#include "common/hexfile.h"
 #include "common/pageone.h"
 #include "common/wizard.h"
 
@@ -19,9 +20,25 @@ protected:
 
     QString path(const QString &name) const { return m_windir.filePath(name); }
     bool startSim(const QStringList &arguments) { return m_sim->start(m_windir.path(), arguments); }
+    // Any characters with the end record after them: no parameter file, so
+    // the windows ask before sending it (see nextSendingAnyway).
     static QByteArray sendable(const QByteArray &payload)
     {
         return payload + "\r\n:00000001FF\r\n";
+    }
+    // Page 1's Next for a send of a file that is no parameter file (every
+    // byte value, to try the line), answering Yes to the question before it
+    // as a user who means it does. True when that question, and only it, was
+    // asked; it is then taken off the record, so that a test sees what came
+    // after it.
+    bool nextSendingAnyway(const QString &file, int baudIndex = 8)
+    {
+        m_messages->answers.push_back(MsgBox::Result::Yes);
+        Wizard::next(2, file, baudIndex);
+        const bool asked = m_messages->shown.size() == 1 && m_messages->shown.first().text.endsWith(
+                                                                QStringLiteral("Send it anyway?"));
+        m_messages->shown.clear();
+        return asked;
     }
     void expectPageOneBack(const QString &message) { PageOne::expectBack(*m_messages, message); }
 

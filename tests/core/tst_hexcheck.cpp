@@ -1,4 +1,5 @@
 #include "transfer/hexcheck.h"
+#include "transfer/hexrecord.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -79,13 +80,14 @@ void TestHexCheck::record_data()
     row("only the mark", ":", int(Damage::BadLength));
     row("too short for a frame", ":0000000", int(Damage::BadLength));
     row("longer than 255 data bytes", ":" + QByteArray(522, '0'), int(Damage::TooLong));
+    row("no mark", kGoodA.sliced(1), int(Damage::NotARecord));
 }
 
 void TestHexCheck::record()
 {
     QFETCH(QByteArray, record);
     QFETCH(int, damage);
-    const std::optional<Damage> found = HexCheck::recordDamage(record);
+    const std::optional<Damage> found = HexRecord::parse(record).damage;
     QCOMPARE(found ? int(*found) : -1, damage);
 }
 
@@ -95,51 +97,57 @@ void TestHexCheck::text_data()
     QTest::addColumn<qint64>("records");
     QTest::addColumn<QList<Finding>>("findings");
     QTest::addColumn<bool>("hasEnd");
+    QTest::addColumn<qint64>("afterEnd");
     const QList<Finding> none;
 
     // Sound files as tools and drives leave them.
-    QTest::newRow("CR LF") << lines({kGoodA, kGoodB, kEnd}) << qint64(3) << none << true;
+    QTest::newRow("CR LF") << lines({kGoodA, kGoodB, kEnd}) << qint64(3) << none << true
+                           << qint64(0);
     QTest::newRow("LF only, no final line end")
-        << QByteArray(kGoodA + "\n" + kEnd) << qint64(2) << none << true;
+        << QByteArray(kGoodA + "\n" + kEnd) << qint64(2) << none << true << qint64(0);
     QTest::newRow("end record followed at once by code 26")
-        << QByteArray(kGoodA + "\r\n" + kEnd + "\x1a") << qint64(2) << none << true;
+        << QByteArray(kGoodA + "\r\n" + kEnd + "\x1a") << qint64(2) << none << true << qint64(0);
     QTest::newRow("anything after the first code 26")
         << QByteArray(lines({kGoodA, kEnd}) + "\x1a:0G\r\n" + kBadSum + "\x1a\n") << qint64(2)
-        << none << true;
-    QTest::newRow("CR only") << QByteArray(kGoodA + "\r" + kGoodB + "\r" + kEnd + "\r") << qint64(3)
-                             << none << true;
+        << none << true << qint64(0);
+    QTest::newRow("CR only, blank lines")
+        << QByteArray(kGoodA + "\r\r" + kGoodB + "\r \t\r" + kEnd + "\r") << qint64(3) << none
+        << true << qint64(0);
     QTest::newRow("blanks and tabs after records")
         << QByteArray(kGoodA + " \t\r\n" + kGoodB + "\t\n" + kEnd + "   ") << qint64(3) << none
-        << true;
-    QTest::newRow("text lines are not records")
-        << lines({"; drive parameters", "", kGoodA, "JXF 1.0", kEnd}) << qint64(2) << none << true;
+        << true << qint64(0);
+    QTest::newRow("records after the end record are a note")
+        << lines({kGoodA, kEnd, kGoodB, kEnd}) << qint64(4) << none << true << qint64(2);
 
     // Damage, with the line it is on.
-    QTest::newRow("bad checksum on line 2") << lines({kGoodA, kBadSum, kEnd}) << qint64(3)
-                                            << QList<Finding>{{2, Damage::BadChecksum}} << true;
+    QTest::newRow("bad checksum on line 2")
+        << lines({kGoodA, kBadSum, kEnd}) << qint64(3) << QList<Finding>{{2, Damage::BadChecksum}}
+        << true << qint64(0);
     QTest::newRow("each kind, CR only")
         << QByteArray("header\r" + kGoodA + "\r:0G\r:070A900000460000008C8D\r:" +
                       QByteArray(600, '0') + "\r" + kBadSum + "\r" + kEnd)
-        << qint64(6)
-        << QList<Finding>{{3, Damage::BadHexDigit},
+        << qint64(7)
+        << QList<Finding>{{1, Damage::NotARecord},
+                          {3, Damage::BadHexDigit},
                           {4, Damage::BadLength},
                           {5, Damage::TooLong},
                           {6, Damage::BadChecksum}}
-        << true;
-    QTest::newRow("a blank inside a record") << lines({kGoodA + " 00", kEnd}) << qint64(2)
-                                             << QList<Finding>{{1, Damage::BadHexDigit}} << true;
-    QTest::newRow("no end record") << lines({kGoodA, kGoodB}) << qint64(2) << none << false;
+        << true << qint64(0);
+    QTest::newRow("overlong text line")
+        << lines({QByteArray(5000, 'x'), kEnd}) << qint64(2)
+        << QList<Finding>{{1, Damage::NotARecord}} << true << qint64(0);
+    QTest::newRow("damage after the end record is damage")
+        << lines({kGoodA, kEnd, kBadSum}) << qint64(3) << QList<Finding>{{3, Damage::BadChecksum}}
+        << true << qint64(0);
+    QTest::newRow("no end record")
+        << lines({kGoodA, kGoodB}) << qint64(2) << none << false << qint64(0);
     QTest::newRow("end record only after code 26")
-        << QByteArray(lines({kGoodA}) + "\x1a" + lines({kEnd})) << qint64(1) << none << false;
-    QTest::newRow("end record damaged") << lines({kGoodA, ":00000001FE"}) << qint64(2)
-                                        << QList<Finding>{{2, Damage::BadChecksum}} << false;
-    QTest::newRow("lower-case end record is not the end, as a send refuses it")
-        << lines({kGoodA, ":00000001ff"}) << qint64(2) << none << false;
-    QTest::newRow("end record inside another line is not the end")
-        << lines({kGoodA, "x:00000001FF"}) << qint64(1) << none << false;
-    QTest::newRow("overlong text line is no record")
-        << lines({QByteArray(5000, 'x'), kEnd}) << qint64(1) << none << true;
-    QTest::newRow("empty") << QByteArray() << qint64(0) << none << false;
+        << QByteArray(lines({kGoodA}) + "\x1a" + lines({kEnd})) << qint64(1) << none << false
+        << qint64(0);
+    QTest::newRow("end record damaged")
+        << lines({kGoodA, ":00000001FE"}) << qint64(2) << QList<Finding>{{2, Damage::BadChecksum}}
+        << false << qint64(0);
+    QTest::newRow("empty") << QByteArray() << qint64(0) << none << false << qint64(0);
 }
 
 void TestHexCheck::text()
@@ -152,6 +160,7 @@ void TestHexCheck::text()
     QCOMPARE(result.damaged, qint64(findings.size()));
     QCOMPARE(result.firstDamagedLine(), findings.isEmpty() ? 0 : findings.front().line);
     QTEST(result.hasEndRecord, "hasEnd");
+    QTEST(result.afterEnd, "afterEnd");
 }
 
 void TestHexCheck::findingsAreCapped()
@@ -172,16 +181,13 @@ void TestHexCheck::piecesGiveTheSameResult()
     const QByteArray text = "header\r\n" + kGoodA + " \t\r\n" + kBadSum + "\r" + kGoodB + "\n\r\n" +
                             kEnd + "\x1a" + kBadSum;
     const HexCheck::Result whole = HexCheck::checkText(text);
-    QCOMPARE(whole.findings, (QList<Finding>{{3, Damage::BadChecksum}}));
+    QCOMPARE(whole.findings, (QList<Finding>{{1, Damage::NotARecord}, {3, Damage::BadChecksum}}));
     QVERIFY(whole.hasEndRecord);
     for (qsizetype size : {1, 2, 7, 13}) {
         HexCheck::Checker checker;
         for (qsizetype at = 0; at < text.size(); at += size)
             checker.feed(text.mid(at, size));
-        const HexCheck::Result pieces = checker.finish();
-        QCOMPARE(pieces.records, whole.records);
-        QCOMPARE(pieces.findings, whole.findings);
-        QCOMPARE(pieces.hasEndRecord, whole.hasEndRecord);
+        QVERIFY(checker.finish() == whole);
     }
 }
 
@@ -190,10 +196,11 @@ void TestHexCheck::samplesAreClean()
     const HexCheck::Result params = HexCheck::checkFile(sample("params.jxf"));
     QVERIFY(params.records > 100);
     QVERIFY(params.isClean());
-    // The drive's dump is text, not records: nothing to call damaged, and no end.
+    // The drive's dump is text: no line of it is a record.
     const HexCheck::Result dump = HexCheck::checkFile(sample("drive-dump.mmi"));
     QVERIFY(dump.readable);
-    QCOMPARE(dump.damaged, qint64(0));
+    QVERIFY(dump.records > 100);
+    QCOMPARE(dump.damaged, dump.records);
     QVERIFY(!dump.hasEndRecord);
 }
 

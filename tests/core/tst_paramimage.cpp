@@ -1,22 +1,19 @@
+#include "common/hexfile.h"
 #include "transfer/paramimage.h"
 
+#include "transfer/transferfile.h"
+
 #include <QFile>
+#include <QRandomGenerator>
 #include <QtTest>
 
 #include <algorithm>
 
 namespace {
 
-// ":LLAAAATT<data>CC" with its checksum.
 QByteArray record(int type, quint16 address, const QByteArray &dataHex)
 {
-    QByteArray bytes = QByteArray::fromHex(dataHex);
-    bytes.prepend(char(type)).prepend(char(address & 0xFF)).prepend(char(address >> 8));
-    bytes.prepend(char(bytes.size() - 3));
-    int sum = 0;
-    for (const char byte : bytes)
-        sum += quint8(byte);
-    return ':' + (bytes + char(-sum)).toHex().toUpper();
+    return hexRecord(address, quint8(type), QByteArray::fromHex(dataHex));
 }
 
 QByteArray data(quint16 address, const QByteArray &dataHex)
@@ -24,9 +21,55 @@ QByteArray data(quint16 address, const QByteArray &dataHex)
     return record(0, address, dataHex);
 }
 
-QByteArray hexFile(const QList<QByteArray> &records, const QByteArray &eol = "\r\n")
+QByteArray randomBytes(QRandomGenerator &random, int size)
 {
-    return (records + QList<QByteArray>{":00000001FF"}).join(eol) + eol;
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (char &byte : bytes)
+        byte = char(random.bounded(256));
+    return bytes;
+}
+
+// A sound file: data below and above 64 KiB, address and start records, one
+// kind of line end. Data records may give an address two values.
+QByteArray generatedFile(QRandomGenerator &random)
+{
+    QList<QByteArray> records;
+    for (int i = random.bounded(1, 12); i > 0; --i) {
+        const int kind = random.bounded(6);
+        if (kind < 2)
+            records.append(hexRecord(0, kind == 0 ? 2 : 4, randomBytes(random, 2)));
+        else if (kind == 2)
+            records.append(hexRecord(0, random.bounded(2) ? 3 : 5, randomBytes(random, 4)));
+        else
+            records.append(
+                hexRecord(random.bounded(0x10000), 0, randomBytes(random, random.bounded(1, 40))));
+    }
+    const QList<QByteArray> ends{"\r\n", "\n", "\r"};
+    return hexFile(records, ends.at(random.bounded(3)));
+}
+
+// Up to three slips of the kind a hand, an editor or a line makes.
+QByteArray mutated(QByteArray file, QRandomGenerator &random)
+{
+    static const QByteArray kSlips(":0A \t\r\n\x1a\xEF;");
+    for (int i = random.bounded(4); i > 0; --i) {
+        const qsizetype at = random.bounded(file.size());
+        const char slip = kSlips.at(random.bounded(kSlips.size()));
+        switch (random.bounded(4)) {
+        case 0:
+            file[at] = slip;
+            break;
+        case 1:
+            file.remove(at, 1);
+            break;
+        case 2:
+            file.insert(at, slip);
+            break;
+        default:
+            file.insert(file.indexOf('\n', at) + 1, file.mid(at, random.bounded(1, 30)));
+        }
+    }
+    return file;
 }
 
 const QByteArray kLow = data(0x10, "0011223344556677");
@@ -43,6 +86,7 @@ private Q_SLOTS:
     void compare_data();
     void compare();
     void sampleMatchesItselfWrittenOtherwise();
+    void checkAndCompareAgree();
 };
 
 void TestParamImage::compare_data()
@@ -72,28 +116,42 @@ void TestParamImage::compare_data()
     QTest::newRow("records only in B, on both sides of a page")
         << kPlain << hexFile({kLow, kHigh, data(0x3FF, "01"), data(0x1000, "02")})
         << "03FF only in B: 01\n1000 only in B: 02\n";
-    QTest::newRow("same data, no end record") << kPlain << kLow + "\r\n" + kHigh + "\r\n"
-                                              << "B: no end record (:00000001FF)\n";
+    QTest::newRow("same data, no end record")
+        << kPlain << kLow + "\r\n" + kHigh + "\r\n"
+        << "B: no end record (:00000001FF) on a line of its own\n";
+    QTest::newRow("records after the end record are noted, not data")
+        << kPlain << kPlain + data(0x40, "01") + "\r\n" + kHigh + "\r\n"
+        << "identical\nB line 4: 2 records after the end record are not used\n";
+    // As srec_cat and intelhex read them: on past 64 KiB until an address
+    // record says otherwise, and after an 02 record within its segment.
+    QTest::newRow("a record across 64 KiB before any address record")
+        << hexFile({data(0xFFFE, "01020304")})
+        << hexFile(
+               {record(4, 0, "0001"), data(0, "0304"), record(4, 0, "0000"), data(0xFFFE, "0102")})
+        << "identical\n";
+    QTest::newRow("a record across its segment's end")
+        << hexFile({record(2, 0, "1000"), data(0xFFFE, "01020304")})
+        << hexFile({record(4, 0, "0001"), data(0, "0304"), data(0xFFFE, "0102")}) << "identical\n";
     QTest::newRow("linear bases differ")
         << hexFile({record(4, 0, "0001"), kHigh}) << hexFile({record(4, 0, "0002"), kHigh})
         << "00010020-00010023 only in A: 8899AABB\n00020020-00020023 only in B: 8899AABB\n";
     QTest::newRow("damaged record, line counted over CR LF")
         << kPlain << hexFile({kHigh, kLow.left(kLow.size() - 1) + '0'})
-        << "B line 2: damaged record (length, hex digits or checksum)\n"
+        << "B line 2: wrong checksum\n"
            "0010-0017 only in A: 0011223344556677\n";
     QTest::newRow("data after a damaged address record is not placed")
         << hexFile({record(4, 0, "0001"), kLow, kHigh})
         << hexFile({QByteArray(":020000040001F0"), kLow, kHigh}, "\n")
-        << "B line 1: damaged record (length, hex digits or checksum)\n"
-           "B line 2: 2 data record(s) from here not used: their address record (line 1) is "
+        << "B line 1: wrong checksum\n"
+           "B line 2: 2 data records from here not used: their address record (line 1) is "
            "damaged\n00010010-00010017 only in A: 0011223344556677\n"
            "00010020-00010023 only in A: 8899AABB\n";
     QTest::newRow("no end record, unknown type, two values for one address")
         << hexFile({kLow, kHigh})
         << QByteArray(kLow + "\n" + record(6, 0, "") + "\n" + data(0x10, "FF"))
-        << "B line 2: record of unknown type 06\n"
+        << "B line 2: record of unknown type 06 (types are 00 to 05)\n"
            "B line 3: gives address 0010 another value than an earlier record\n"
-           "B: no end record (:00000001FF)\n0010 differ: A 00, B FF\n"
+           "B: no end record (:00000001FF) on a line of its own\n0010 differ: A 00, B FF\n"
            "0020-0023 only in A: 8899AABB\n";
     QTest::newRow("long values are shortened")
         << hexFile({data(0x10, QByteArray(80, 'A'))}) << hexFile({data(0x10, QByteArray(80, 'B'))})
@@ -117,12 +175,36 @@ void TestParamImage::sampleMatchesItselfWrittenOtherwise()
     QFile file(qEnvironmentVariable("QUILLET_SOURCE_DIR") + "/tools/drivesim/samples/params.jxf");
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray sample = file.readAll();
+    // Every record but the end record, which ends the data, in reverse order.
     QList<QByteArray> records = sample.trimmed().split('\n');
-    std::reverse(records.begin(), records.end());
+    std::reverse(records.begin(), records.end() - 1);
     const auto image = ParamImage::Image::fromText(sample);
     QVERIFY(image.intact());
     const auto result = ParamImage::compare(image, ParamImage::Image::fromText(records.join('\r')));
     QCOMPARE(result.toText("sample", "reversed"), "identical\n");
+}
+
+// The check (before a send, in pieces as the file is read, and on its own)
+// calls a file intact exactly when its compare with itself finds no damage.
+void TestParamImage::checkAndCompareAgree()
+{
+    QRandomGenerator random(18);
+    int intact = 0;
+    constexpr int kFiles = 3000;
+    for (int i = 0; i < kFiles; ++i) {
+        const QByteArray sound = generatedFile(random);
+        const QByteArray file = i % 4 == 0 ? sound : mutated(sound, random);
+        const bool clean = HexCheck::checkText(file).isClean();
+        const auto image = ParamImage::Image::fromText(file);
+        QVERIFY2(ParamImage::compare(image, image).identical() == clean, file.constData());
+        SendFileScan scan;
+        for (qsizetype at = 0; at < file.size(); at += 7)
+            scan.feed(QByteArrayView(file).sliced(at, qMin<qsizetype>(7, file.size() - at)));
+        QVERIFY2(scan.records().isClean() == clean, file.constData());
+        intact += clean;
+    }
+    // Both answers come up often enough for the agreement to say something.
+    QVERIFY2(intact > kFiles / 4 && intact < kFiles * 3 / 4, qPrintable(QString::number(intact)));
 }
 
 QTEST_GUILESS_MAIN(TestParamImage)

@@ -2,6 +2,7 @@
 // view that only records, and the simulated drive on a real pseudo-terminal.
 #include "common/drivesimprocess.h"
 #include "common/fakeview.h"
+#include "common/hexfile.h"
 #include "transfer/systemclock.h"
 #include "transfer/transfersession.h"
 
@@ -86,7 +87,7 @@ private Q_SLOTS:
         QFETCH(int, type);
         QFETCH(bool, byDevice);
         const bool sending = TransferType::isSend(qint16(type));
-        const QByteArray payload = sending ? text(3000) + ":00000001FF\r\n" : text(5000);
+        const QByteArray payload = sending ? parameterFile(3000) : text(5000);
         QVERIFY(writeFile(path(sending ? "params.jxf" : "drive.txt"), payload));
         QVERIFY(
             m_sim->start(m_windir.path(), {"--baud", "57600", sending ? "--receive" : "--transmit",

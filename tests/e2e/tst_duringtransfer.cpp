@@ -24,7 +24,7 @@ private:
     // few seconds (9000 characters at 19200 baud).
     QByteArray prepareSendWithAboutUp()
     {
-        const QByteArray file = sendable(QByteArray(9000, 'a'));
+        const QByteArray file = parameterFile(9000);
         if (!writeFile(path("params.jxf"), file) ||
             !startSim({"--baud", "19200", "--receive", path("drive.jxf")}))
             return {};

@@ -51,6 +51,10 @@ private Q_SLOTS:
         QTest::newRow("length, twice") << withLine(5, ":11004000165D00007BE6010800002669000073D7FA")
                                               .replace(":1000300", ":0F00300")
                                        << "2 damaged record(s); the first is on line 4.";
+        // The rest of the kinds of damage are in tst_clifiles: one grammar.
+        QTest::newRow("a record whose ':' was lost")
+            << withLine(3, "1000200000001D07FFFFC8D70105FFFFED06FFFF1A")
+            << "1 damaged record(s); the first is on line 3.";
     }
     // No, the default, brings page 1 back and the drive gets nothing.
     void damagedSend()
@@ -109,6 +113,7 @@ private Q_SLOTS:
         QTest::newRow("anything after code 26") << sampleParams() + "\x1a:0G garbage\r\n\x1a";
         QTest::newRow("CR line ends") << sampleParams().replace("\r\n", "\r");
         QTest::newRow("blanks and tabs after records") << sampleParams().replace("\r\n", " \t\r\n");
+        QTest::newRow("records after the end record") << sampleParams() + sampleParams();
     }
     void soundFilesAreSentWithoutAQuestion()
     {
@@ -135,6 +140,9 @@ private Q_SLOTS:
         QTest::newRow("no end record")
             << sampleParams().replace(":00000001FF\r\n", "")
             << QStringList{"not a complete parameter file", "\"JXF XFER (Drive TX)\""};
+        QTest::newRow("a record whose ':' was lost")
+            << withLine(4, "100030008C7C0106000008A000000A650107000092")
+            << QStringList{"1 damaged record(s); the first is on line 4."};
         QTest::newRow("cut short")
             << sampleParams().left(1000) << QStringList{"1 damaged record(s)", "no end record"};
     }

@@ -1,7 +1,9 @@
 // Feeds arbitrary file contents, cut into chunks of a size the input chooses,
 // to the checks a file to send passes: the size and the end-record search must
 // agree with a plain search over the whole contents, and the record check with
-// the same check of the whole contents at once.
+// the same check of the whole contents at once, and with compare: a file is
+// intact exactly when its compare with itself finds no damage.
+#include "transfer/paramimage.h"
 #include "transfer/transferfile.h"
 
 #include <algorithm>
@@ -58,12 +60,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (want != OpenFileResult::TooLarge && scan.size() != qint64(contents.size()))
         fail("the size differs from the contents' length");
     if (want != OpenFileResult::TooLarge) {
-        const HexCheck::Result pieces = scan.records();
-        const HexCheck::Result whole =
-            HexCheck::checkText(QByteArrayView(contents.data(), qsizetype(contents.size())));
-        if (pieces.records != whole.records || pieces.damaged != whole.damaged ||
-            pieces.findings != whole.findings || pieces.hasEndRecord != whole.hasEndRecord)
+        const QByteArrayView text(contents.data(), qsizetype(contents.size()));
+        const HexCheck::Result whole = HexCheck::checkText(text);
+        if (!(scan.records() == whole))
             fail("the record check depends on where the chunks end");
+        const ParamImage::Image image = ParamImage::Image::fromText(text);
+        if (ParamImage::compare(image, image).identical() != whole.isClean())
+            fail("check and compare disagree");
     }
     return 0;
 }
