@@ -84,8 +84,8 @@ int list(CliOutput &output)
     output.result(QStringLiteral("Other serial devices:"));
     for (const SerialPorts::Device &device : listing.others)
         output.result(QString(kComColumn, QLatin1Char(' ')) + SerialPorts::summary(device));
-    output.note(QStringLiteral("To make COMn lead to one of them: quillet-cli ports --map COMn "
-                               "DEVICE"));
+    output.result(QStringLiteral("To make COMn lead to one of them: quillet-cli ports --map COMn "
+                                 "DEVICE"));
     return Cli::kExitOk;
 }
 
