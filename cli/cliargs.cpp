@@ -21,7 +21,7 @@ struct CommandInfo
 
 constexpr CommandInfo kCommands[] = {
     {Command::Dump, "dump", 1},   {Command::Receive, "receive", 1}, {Command::Send, "send", 1},
-    {Command::Check, "check", 1}, {Command::Compare, "compare", 2},
+    {Command::Check, "check", 1}, {Command::Compare, "compare", 2}, {Command::Ports, "ports", 0},
 };
 
 // A day: longer than anyone waits at a drive, short enough to count in milliseconds.
@@ -36,6 +36,8 @@ const QString kQuiet = QStringLiteral("quiet");
 const QString kJson = QStringLiteral("json");
 const QString kForce = QStringLiteral("force");
 const QString kHelp = QStringLiteral("help");
+const QString kMap = QStringLiteral("map");
+const QString kUnmap = QStringLiteral("unmap");
 
 void addOptions(QCommandLineParser &parser)
 {
@@ -50,6 +52,8 @@ void addOptions(QCommandLineParser &parser)
         {kJson, QString()},
         {kForce, QString()},
         {{QStringLiteral("h"), kHelp}, QString()},
+        {kMap, QString(), QStringLiteral("com")},
+        {kUnmap, QString(), QStringLiteral("com")},
     });
 }
 
@@ -63,6 +67,8 @@ QStringList optionsOf(Command command)
         return {kPort, kBaud, kReport, kStartTimeout, kForce, kCompareWith};
     case Command::Send:
         return {kPort, kBaud, kReport, kForce};
+    case Command::Ports:
+        return {kMap, kUnmap};
     case Command::Check:
     case Command::Compare:
         break;
@@ -73,7 +79,7 @@ QStringList optionsOf(Command command)
 bool takesValue(const QString &option)
 {
     return option == kPort || option == kBaud || option == kCompareWith || option == kReport ||
-           option == kStartTimeout;
+           option == kStartTimeout || option == kMap || option == kUnmap;
 }
 
 // The port as a COM number or a device path; anything else is wrong use.
@@ -146,6 +152,26 @@ std::optional<QString> takeTransfer(const QCommandLineParser &parser, Request &r
     return std::nullopt;
 }
 
+std::optional<QString> takePorts(const QCommandLineParser &parser, Request &request)
+{
+    const bool map = parser.isSet(kMap);
+    if (map && parser.isSet(kUnmap))
+        return QStringLiteral("ports takes --map or --unmap, not both");
+    if (request.files.size() != (map ? 1 : 0) || request.files.contains(QString()))
+        return map ? QStringLiteral("ports --map takes COMn and the device it is to lead to")
+                   : QStringLiteral("ports takes no file");
+    if (!map && !parser.isSet(kUnmap))
+        return std::nullopt;
+    const QString com = parser.value(map ? kMap : kUnmap);
+    PortMapping mapping{!map, PortNames::comNumber(com), map ? request.files.first() : QString()};
+    if (mapping.portNumber == 0)
+        return QStringLiteral("%1 is no port: give COM1 to COM%2")
+            .arg(com)
+            .arg(PortNames::kComPorts);
+    request.mapping = mapping;
+    return std::nullopt;
+}
+
 std::optional<QString> takeCommand(const QCommandLineParser &parser, Request &request)
 {
     QStringList words = parser.positionalArguments();
@@ -158,7 +184,9 @@ std::optional<QString> takeCommand(const QCommandLineParser &parser, Request &re
     if (info == std::end(kCommands))
         return QStringLiteral("%1 is no command").arg(name);
     request.command = info->command;
-    if (words.size() != info->files || words.contains(QString()))
+    // ports counts its words itself: --map takes the device as one.
+    if (request.command != Command::Ports &&
+        (words.size() != info->files || words.contains(QString())))
         return QStringLiteral("%1 takes %2")
             .arg(name, info->files == 1 ? QStringLiteral("one file") : QStringLiteral("two files"));
     request.files = words;
@@ -172,6 +200,8 @@ std::optional<QString> takeCommand(const QCommandLineParser &parser, Request &re
     }
     request.quiet = parser.isSet(kQuiet);
     request.json = parser.isSet(kJson);
+    if (request.command == Command::Ports)
+        return takePorts(parser, request);
     return request.isTransfer() ? takeTransfer(parser, request) : std::nullopt;
 }
 
@@ -220,6 +250,9 @@ QString usageText()
         "  quillet-cli send    FILE --port PORT [--baud N]   send a parameter file to the drive\n"
         "  quillet-cli check   FILE                         check a parameter file's records\n"
         "  quillet-cli compare A B                          compare two parameter files' data\n"
+        "  quillet-cli ports                                list the serial ports and devices\n"
+        "  quillet-cli ports --map COMn DEVICE              make COMn lead to DEVICE\n"
+        "  quillet-cli ports --unmap COMn                   let COMn lead to its default again\n"
         "\n"
         "Options:\n"
         "  --port PORT          COM1 to COM8, or a device path such as /dev/ttyUSB0\n"
@@ -230,6 +263,9 @@ QString usageText()
         "                       (60; 0 waits for ever)\n"
         "  --force              dump, receive: replace a file that holds data;\n"
         "                       send: send a parameter file with damaged records\n"
+        "  --map COMn DEVICE    ports: make COMn lead to DEVICE, by its name under\n"
+        "                       /dev/serial/by-id when it has one\n"
+        "  --unmap COMn         ports: let COMn lead to /dev/ttyS<n-1> again\n"
         "  --quiet              print nothing but errors\n"
         "  --json               print one JSON object at the end\n"
         "  -h, --help           print this help\n"

@@ -11,7 +11,7 @@
 // parseArgs names a known command with the files, port and rate it needs.
 namespace Cli {
 
-enum class Command { Dump, Receive, Send, Check, Compare };
+enum class Command { Dump, Receive, Send, Check, Compare, Ports };
 
 // The exit statuses a script can rely on.
 enum ExitStatus : int {
@@ -26,6 +26,14 @@ enum ExitStatus : int {
 // without holding a script for ever when the drive never answers.
 constexpr int kDefaultStartTimeout = 60;
 
+// ports --map COMn DEVICE, or --unmap COMn.
+struct PortMapping
+{
+    bool unmap = false;
+    qint16 portNumber = 0;
+    QString device;
+};
+
 struct Request
 {
     Command command = Command::Check;
@@ -37,6 +45,7 @@ struct Request
     bool quiet = false;
     bool json = false;
     bool force = false;
+    std::optional<PortMapping> mapping; // ports only
 
     bool isTransfer() const { return command <= Command::Send; }
 };

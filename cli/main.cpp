@@ -1,9 +1,11 @@
-// quillet-cli: the program's transfers, check and compare, from a terminal
-// or a script. No display and no window library: Qt Core and the serial port.
+// quillet-cli: the program's transfers, check and compare, and its serial
+// ports, from a terminal or a script. No display and no window library: Qt Core and the serial
+// port.
 #include "cli/cliargs.h"
 #include "cli/clioutput.h"
 #include "cli/filecommands.h"
 #include "cli/filenames.h"
+#include "cli/portscommand.h"
 #include "cli/transfercommand.h"
 #include "settings/appinfo.h"
 
@@ -31,6 +33,8 @@ int main(int argc, char *argv[])
         return FileCommands::check(request, output);
     case Cli::Command::Compare:
         return FileCommands::compare(request, output);
+    case Cli::Command::Ports:
+        return PortsCommand::run(request, output);
     case Cli::Command::Dump:
     case Cli::Command::Receive:
     case Cli::Command::Send:

@@ -15,6 +15,10 @@ _quillet_cli()
             COMPREPLY=($(compgen -W '300 600 1200 2400 4800 9600 19200 38400 57600' -- "$cur"))
             return
             ;;
+        --map | --unmap)
+            COMPREPLY=($(compgen -W 'COM1 COM2 COM3 COM4 COM5 COM6 COM7 COM8' -- "$cur"))
+            return
+            ;;
         --compare-with | --report)
             _filedir
             return
@@ -28,7 +32,7 @@ _quillet_cli()
     local command= i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-            dump | receive | send | check | compare)
+            dump | receive | send | check | compare | ports)
                 command=${words[i]}
                 break
                 ;;
@@ -39,7 +43,7 @@ _quillet_cli()
         if [[ $cur == -* ]]; then
             COMPREPLY=($(compgen -W '--help' -- "$cur"))
         else
-            COMPREPLY=($(compgen -W 'dump receive send check compare' -- "$cur"))
+            COMPREPLY=($(compgen -W 'dump receive send check compare ports' -- "$cur"))
         fi
         return
     fi
@@ -50,8 +54,16 @@ _quillet_cli()
             dump) options+=' --port --baud --report --start-timeout --force' ;;
             send) options+=' --port --baud --report --force' ;;
             receive) options+=' --port --baud --report --start-timeout --force --compare-with' ;;
+            ports) options+=' --map --unmap' ;;
         esac
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
+        return
+    fi
+    # ports takes no file; after --map COMn comes the device it is to lead to.
+    if [[ $command == ports ]]; then
+        [[ ${words[cword - 2]} == --map ]] &&
+            COMPREPLY=($(compgen -W "$(compgen -G '/dev/serial/by-id/*') \
+                $(compgen -G '/dev/tty*')" -- "$cur"))
         return
     fi
     _filedir

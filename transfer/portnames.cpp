@@ -36,11 +36,16 @@ QString deviceForPort(qint16 portNumber, const QString &settingsFolder)
     Q_UNUSED(settingsFolder);
     return comName(portNumber);
 #else
-    const QString link = settingsFolder + QStringLiteral("/dosdevices/com%1").arg(portNumber);
+    const QString link = linkPath(portNumber, settingsFolder);
     if (QFileInfo(link).isSymLink() || QFileInfo::exists(link))
         return deviceForPath(link);
     return QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
 #endif
+}
+
+QString linkPath(qint16 portNumber, const QString &settingsFolder)
+{
+    return settingsFolder + QStringLiteral("/dosdevices/com%1").arg(portNumber);
 }
 
 QString deviceForPath(const QString &path)

@@ -22,6 +22,10 @@ QString deviceForPort(qint16 portNumber);
 // The same, with the folder that holds the dosdevices links given.
 QString deviceForPort(qint16 portNumber, const QString &settingsFolder);
 
+// Where the link that chooses COM port number portNumber's device lives:
+// <settingsFolder>/dosdevices/comn. Windows numbers its ports itself.
+QString linkPath(qint16 portNumber, const QString &settingsFolder);
+
 // The device a path names (/dev/ttyUSB0, or a link to a device), resolved the
 // same way; empty for an empty path.
 QString deviceForPath(const QString &path);

@@ -3,6 +3,7 @@
 #include "settings/settingsfile.h"
 #include "transfer/portnames.h"
 #include "transfer/seriallink.h"
+#include "transfer/serialports.h"
 #include "transfer/transfersession.h"
 #include "ui/commondialog.h"
 #include "ui/exitapplication.h"
@@ -12,7 +13,9 @@
 #include "ui/msgbox.h"
 #include "ui/transfersteps.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QEvent>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -91,6 +94,7 @@ void FrmMain1::createControls()
     connect(m_open, &QPushButton::clicked, this, &FrmMain1::Open_Click);
     connect(m_about, &QPushButton::clicked, this, [this] { About_Click(0); });
     connect(m_cancel, &QPushButton::clicked, this, [this] { Cancel_Click(0); });
+    m_cboPort->view()->installEventFilter(this);
 }
 
 void FrmMain1::setTabOrder()
@@ -113,6 +117,26 @@ void FrmMain1::Initialize()
         m_cboBaudRate->addItem(QString::number(rate), rate);
     m_cboBaudRate->setCurrentIndex(m_cboBaudRate->findData(SerialLink::kDefaultBaudRate));
     m_txtFile->setText(QString());
+}
+
+void FrmMain1::updatePortTips()
+{
+    const QList<SerialPorts::ComPort> ports = SerialPorts::comPorts(SettingsFile::folder());
+    for (const SerialPorts::ComPort &port : ports)
+        m_cboPort->setItemData(port.number - 1, SerialPorts::summary(port.device), Qt::ToolTipRole);
+}
+
+void FrmMain1::showEvent(QShowEvent *event)
+{
+    updatePortTips();
+    WizardPage::showEvent(event);
+}
+
+bool FrmMain1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_cboPort->view() && event->type() == QEvent::Show)
+        updatePortTips();
+    return WizardPage::eventFilter(watched, event);
 }
 
 TransferChoices FrmMain1::choices() const

@@ -41,6 +41,8 @@ public:
     void Cancel_Click(int index);
 
 protected:
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void onCloseRequest() override;
     QPushButton *cancelButton() const override { return m_cancel; }
 
@@ -48,6 +50,9 @@ private:
     void Initialize();
     void createControls();
     void setTabOrder();
+    // Each COM entry's tooltip says where it leads and what is there now: an
+    // adapter plugged in while the page waits shows when the list opens.
+    void updatePortTips();
 
     QComboBox *m_cboTransfer = nullptr;
     QComboBox *m_cboPort = nullptr;

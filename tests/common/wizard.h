@@ -4,6 +4,7 @@
 // pseudo-terminal, for the end-to-end tests. Header-only: window tests only.
 
 #include "common/drivesimprocess.h"
+#include "common/portholder.h"
 #include "common/uitest.h"
 #include "transfer/transfersession.h"
 #include "ui/frmmain1.h"
@@ -103,30 +104,6 @@ inline bool waitForReceive(int msecs)
         QTest::qWait(10);
     return ended();
 }
-
-// Another program holding COM<n> open, for as long as the object lives.
-class PortHolder
-{
-public:
-    bool hold(qint16 portNumber)
-    {
-        m_process.start(qEnvironmentVariable("QUILLET_HOLDPORT"),
-                        {PortNames::deviceForPort(portNumber)});
-        if (!m_process.waitForStarted(5000) || !m_process.waitForReadyRead(5000))
-            return false;
-        return m_process.readAllStandardOutput().startsWith("HELD");
-    }
-    ~PortHolder()
-    {
-        m_process.closeWriteChannel();
-        if (!m_process.waitForFinished(3000))
-            m_process.kill();
-        m_process.waitForFinished(3000);
-    }
-
-private:
-    QProcess m_process;
-};
 
 // True when no program holds COM<n>: another one can open it.
 inline bool portIsFree(qint16 portNumber)

@@ -1,4 +1,5 @@
 // Page 1 through its real controls.
+#include "common/pty.h"
 #include "common/uitest.h"
 #include "transfer/transfersession.h"
 #include "ui/commondialog.h"
@@ -110,6 +111,27 @@ private Q_SLOTS:
         QWidget *widget = frmMain1().findChild<QWidget *>(name);
         QVERIFY(widget);
         QTEST(widget->toolTip(), "toolTip");
+    }
+
+    // Each COM entry says where it leads and what is there, in the words of
+    // quillet-cli ports, as of the page's showing or the list's opening.
+    void portEntriesSayWhereTheyLead()
+    {
+        FrmMain1 &page = shownPage();
+        const auto tip = [&page](int index) {
+            return page.cboPort()->itemData(index, Qt::ToolTipRole).toString();
+        };
+        for (int index = 0; index < 8; ++index)
+            QCOMPARE(tip(index), QStringLiteral("/nonexistent/tty%1, missing").arg(index + 1));
+        Pty pty;
+        QVERIFY(linkCom(m_windir.path(), 2, pty.slave()));
+        page.cboPort()->showPopup();
+        QCOMPARE(tip(1), pty.slave() + QStringLiteral(", present"));
+        page.cboPort()->hidePopup();
+        mapPortsNowhere();
+        page.hide();
+        page.showPage();
+        QCOMPARE(tip(1), QStringLiteral("/nonexistent/tty2, missing"));
     }
 
     // Nothing leaves the client area, no control

@@ -35,5 +35,8 @@ for _ in $(seq 50); do
 done
 
 echo "Demo: COM1 is the simulated drive in the \"Simulated drive\" window (9600 baud to start with); files are in $files" >&2
+# Where each COM number leads here, in the words of quillet-cli ports and of
+# page 1's tooltips.
+env -u windir XDG_CONFIG_HOME="$config" "$build/cli/quillet-cli" ports | sed -n '/^COM/p' >&2
 cd "$files"
 env -u windir XDG_CONFIG_HOME="$config" "$build/app/quillet"

@@ -1,0 +1,127 @@
+#include "transfer/serialports.h"
+
+#include "transfer/portnames.h"
+
+#include <QFileInfo>
+
+namespace SerialPorts {
+
+namespace {
+
+QList<ComPort> comPortsOnly(const QString &settingsFolder)
+{
+    QList<ComPort> ports;
+    for (qint16 number = 1; number <= PortNames::kComPorts; ++number) {
+        ComPort port;
+        port.number = number;
+        const QString link = PortNames::linkPath(number, settingsFolder);
+        if (QFileInfo(link).isSymLink() || QFileInfo::exists(link))
+            port.link = link;
+        port.device.path = PortNames::deviceForPort(number, settingsFolder);
+        ports.append(port);
+    }
+    return ports;
+}
+
+QStringList pathsOf(const QList<ComPort> &ports)
+{
+    QStringList paths;
+    for (const ComPort &port : ports)
+        paths.append(port.device.path);
+    return paths;
+}
+
+} // namespace
+
+QList<ComPort> comPorts(const QString &settingsFolder, const QString &root)
+{
+    QList<ComPort> ports = comPortsOnly(settingsFolder);
+    const QList<Device> devices = Platform::describe(pathsOf(ports), root);
+    for (qsizetype i = 0; i < ports.size(); ++i)
+        ports[i].device = devices.at(i);
+    return ports;
+}
+
+Listing list(const QString &settingsFolder, const QString &root)
+{
+    Listing listing;
+    listing.comPorts = comPortsOnly(settingsFolder);
+    const QStringList comPaths = pathsOf(listing.comPorts);
+    QStringList paths = comPaths;
+    for (const QString &device : Platform::serialDevices(root)) {
+        const QString resolved = PortNames::deviceForPath(device);
+        if (!comPaths.contains(resolved))
+            paths.append(resolved);
+    }
+    const QList<Device> devices = Platform::describe(paths, root);
+    for (qsizetype i = 0; i < devices.size(); ++i) {
+        if (i < listing.comPorts.size())
+            listing.comPorts[i].device = devices.at(i);
+        else
+            listing.others.append(devices.at(i));
+    }
+    return listing;
+}
+
+Device describe(const QString &path, const QString &root)
+{
+    return Platform::describe({PortNames::deviceForPath(path)}, root).constFirst();
+}
+
+QString stateName(State state)
+{
+    switch (state) {
+    case State::Present:
+        return QStringLiteral("present");
+    case State::Missing:
+        return QStringLiteral("missing");
+    case State::Busy:
+        return QStringLiteral("busy");
+    case State::NotPermitted:
+        return QStringLiteral("not permitted");
+    case State::NotATerminal:
+        break;
+    }
+    return QStringLiteral("not a terminal device");
+}
+
+QString stateText(const Device &device)
+{
+    const QString name = stateName(device.state);
+    if (device.state == State::Busy && !device.holder.isEmpty())
+        return QStringLiteral("%1 (held by %2)").arg(name, device.holder);
+    if (device.state == State::NotPermitted && !device.group.isEmpty())
+        return device.loginAgain
+                   ? QStringLiteral("%1 (log in again to use the group %2)").arg(name, device.group)
+                   : QStringLiteral("%1 (join the group %2)").arg(name, device.group);
+    return name;
+}
+
+QString details(const Device &device)
+{
+    if (!device.usb)
+        return QString();
+    const Usb &usb = *device.usb;
+    QStringList words{QStringLiteral("USB")};
+    for (const QString &word : {usb.manufacturer, usb.product}) {
+        if (!word.isEmpty())
+            words.append(word);
+    }
+    if (words.size() == 1)
+        words.append(usb.vendorId + QLatin1Char(':') + usb.productId);
+    QString text = words.join(QLatin1Char(' '));
+    if (!usb.serialNumber.isEmpty())
+        text += QStringLiteral(", serial ") + usb.serialNumber;
+    return text;
+}
+
+QString summary(const Device &device)
+{
+    QStringList parts{device.path, stateText(device)};
+    const QString described = details(device);
+    if (!described.isEmpty())
+        parts.append(described);
+    return parts.join(QStringLiteral(", "));
+}
+
+} // namespace SerialPorts
