@@ -53,7 +53,23 @@ mkdir -p "$cache"
 # A second build beside this one waits for it and then reuses its result.
 exec 9>"$cache/qt-mingw-$key.lock"
 flock 9
+
+# The source package is kept, so another set of options does not fetch it again.
+downloads=$cache/qt6-base-src-$version
+
+# The licence texts of what the programs ship: Qt's own and those of the
+# libraries bundled in it, as Debian's source package lists them.
+keep_licences() {
+    [ -f "$prefix/licenses/copyright" ] && return 0
+    mkdir -p "$prefix/licenses"
+    tar -xf "$downloads"/qt6-base_*.orig.tar.* -C "$prefix/licenses" --strip-components=2 \
+        --wildcards '*/LICENSES/*'
+    tar -xf "$downloads"/qt6-base_*.debian.tar.* -C "$prefix/licenses" --strip-components=1 \
+        debian/copyright
+}
+
 if [ -f "$prefix/.complete" ]; then
+    keep_licences
     echo "$prefix"
     exit 0
 fi
@@ -73,9 +89,7 @@ add_source_lines() {
     as_root apt-get -o DPkg::Lock::Timeout=900 update -qq >&2
 }
 
-# The source package is kept, so another set of options does not fetch it again.
 fetch_source() {
-    local downloads=$cache/qt6-base-src-$version
     if [ ! -f "$downloads/.complete" ]; then
         add_source_lines
         rm -rf "$downloads" && mkdir -p "$downloads"
@@ -95,6 +109,7 @@ cmake -S "$work/src" -B "$work/build" -G Ninja "${options[@]}" \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_INSTALL_PREFIX="$prefix" >&2
 cmake --build "$work/build" --parallel "${QUILLET_JOBS:-$(nproc)}" >&2
 cmake --install "$work/build" >&2
+keep_licences
 echo "Qt $version for Windows: built in $((SECONDS - started)) s" | tee "$prefix/.complete" >&2
 rm -rf "$work"
 echo "$prefix"
