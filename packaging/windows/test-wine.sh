@@ -109,8 +109,9 @@ done
 windows_dir=$(to_unix 'C:\windows')
 app_data=$(to_unix "$(wine cmd /c echo '%APPDATA%' | tr -d '\r')")
 # run_quillet_to_end [WINDIR]: the program up to page 1, ended by page 1's Cancel (Esc).
+# Wine sets windir itself; cmd's set changes it for the program it starts.
 run_quillet_to_end() {
-    env ${1:+windir="$1"} wine "$installed/quillet.exe" &
+    wine cmd /c "${1:+set windir=$1&& }\"$(winepath -w "$installed/quillet.exe")\"" &
     local app=$!
     wait_for 60 xdotool search --onlyvisible --name '^Quillet$' || return 1
     xdotool key --clearmodifiers space # the splash gives way to page 1
@@ -120,9 +121,13 @@ run_quillet_to_end() {
 }
 check "the wizard starts and ends" run_quillet_to_end
 check "settings in the Windows folder" test -f "$windows_dir/jxf.ini"
-# A Windows folder the user may not write: the settings go to the user's own folder.
+check "no settings in %APPDATA% while the Windows folder takes them" \
+    test ! -e "$app_data/Quillet/jxf.ini"
+# A Windows folder that takes no file (root passes every permission check, so
+# a plain file stands where the folder would be): the settings go to %APPDATA%.
 touch "$work/not-a-folder"
-check "the wizard ends with a read-only Windows folder" run_quillet_to_end "$(winepath -w "$work/not-a-folder")"
+check "the wizard ends with an unwritable Windows folder" \
+    run_quillet_to_end "$(winepath -w "$work/not-a-folder")"
 check "settings in %APPDATA%" test -f "$app_data/Quillet/jxf.ini"
 
 # Removal.
