@@ -113,10 +113,9 @@ app_data=$(to_unix "$(wine cmd /c echo '%APPDATA%' | tr -d '\r')")
 run_quillet_to_end() {
     wine cmd /c "${1:+set windir=$1&& }\"$(winepath -w "$installed/quillet.exe")\"" &
     local app=$!
-    wait_for 60 xdotool search --onlyvisible --name '^Quillet$' || return 1
-    xdotool key --clearmodifiers space # the splash gives way to page 1
-    wait_for 30 xdotool search --onlyvisible --name 'page 1 of 3' || return 1
-    xdotool key --clearmodifiers Escape
+    # The splash gives way to page 1 by itself after 4 seconds.
+    wait_for 90 xdotool search --onlyvisible --name 'page 1 of 3' || return 1
+    xdotool search --onlyvisible --name 'page 1 of 3' windowactivate --sync key Escape
     wait "$app"
 }
 check "the wizard starts and ends" run_quillet_to_end
