@@ -3,9 +3,11 @@
 ; (and uninstalls) silently. Made by build.sh, which defines VERSION, STAGE (the
 ; folder to install), SIZE_KB (its size), LISTS (its file lists), ICON and OUTFILE.
 Unicode true
+; A 64-bit installer for a 64-bit program: it cannot start on a 32-bit Windows,
+; and its folder and registry entries are the 64-bit ones.
+Target amd64-unicode
 SetCompressor /SOLID lzma
 !include "MUI2.nsh"
-!include "x64.nsh"
 
 !define PRODUCT "Quillet"
 !define COMPANY "Morvane Ltd"
@@ -36,11 +38,6 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) 2026 ${COMPANY}"
 !insertmacro MUI_LANGUAGE "English"
 
 Function .onInit
-    ; A 64-bit program: its folder and its registry entries are the 64-bit ones.
-    ${IfNot} ${RunningX64}
-        MessageBox MB_ICONSTOP "${PRODUCT} needs a 64-bit Windows." /SD IDOK
-        Abort
-    ${EndIf}
     SetRegView 64
     SetShellVarContext all
 FunctionEnd

@@ -57,6 +57,7 @@ wait_for() { # wait_for SECONDS COMMAND...: until the command succeeds
 to_unix() { winepath -u "$1" 2>/dev/null; }
 
 display=:$((90 + RANDOM % 9))
+while [ -e "/tmp/.X11-unix/X${display#:}" ]; do display=:$((${display#:} + 1)); done
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 pids+=($!)
 export DISPLAY=$display
@@ -111,12 +112,13 @@ app_data=$(to_unix "$(wine cmd /c echo '%APPDATA%' | tr -d '\r')")
 # run_quillet_to_end [WINDIR]: the program up to page 1, ended by page 1's Cancel (Esc).
 # Wine sets windir itself; cmd's set changes it for the program it starts.
 run_quillet_to_end() {
-    wine cmd /c "${1:+set windir=$1&& }\"$(winepath -w "$installed/quillet.exe")\"" &
+    wine cmd /c "${1:+set windir=$1&& }cd /d $(winepath -w "$installed")&& quillet.exe" &
     local app=$!
     # The splash gives way to page 1 by itself after 4 seconds.
     wait_for 90 xdotool search --onlyvisible --name 'page 1 of 3' || return 1
-    xdotool search --onlyvisible --name 'page 1 of 3' windowactivate --sync key Escape
-    wait "$app"
+    # No window manager on the virtual display: focus, not activate.
+    xdotool search --onlyvisible --name 'page 1 of 3' windowfocus --sync key Escape
+    wait_for 30 eval '! kill -0 $app' || { kill "$app"; return 1; }
 }
 check "the wizard starts and ends" run_quillet_to_end
 check "settings in the Windows folder" test -f "$windows_dir/jxf.ini"
