@@ -23,7 +23,8 @@ void EndProgram()
 
 void LoadSettings()
 {
-    const std::optional<StoredSettings> stored = SettingsFile::read(SettingsFile::path());
+    const std::optional<StoredSettings> stored = SettingsFile::read(
+        SettingsFile::readPath(SettingsFile::path(), SettingsFile::personalPath()));
     if (!stored)
         return;
     frmMain1().restoreSettings(*stored);
@@ -37,6 +38,9 @@ void SaveSettings()
         return;
     SettingsToSave values = frmMain1().settingsToSave();
     values.directory = QDir::currentPath();
-    // A file that cannot be written must not stop the program from ending.
-    SettingsFile::write(SettingsFile::path(), values);
+    // A file that cannot be written must not stop the program from ending,
+    // but the choices that are lost are named where a developer looks.
+    if (SettingsFile::save(SettingsFile::path(), SettingsFile::personalPath(), values).isEmpty())
+        qWarning("Quillet: the settings could not be saved to %s",
+                 qPrintable(QDir::toNativeSeparators(SettingsFile::path())));
 }

@@ -4,12 +4,12 @@
 
 #include <functional>
 
-class QSocketNotifier;
-
-// SIGINT and SIGTERM as an event: the handler only writes a byte into a pipe,
-// and the event loop (the transfer loop's event pump among them) reads it and
-// calls onStop, where the program may do anything a window's Cancel does.
-// The default actions come back when this is destroyed.
+// A request to stop as an event: on POSIX SIGINT and SIGTERM, whose handler only
+// writes a byte into a pipe; on Windows the console's Ctrl-C and Ctrl-Break,
+// whose handler (on a thread of its own) only sets an event. The event loop
+// (the transfer loop's event pump among them) sees it at once and calls onStop,
+// where the program may do anything a window's Cancel does. The default
+// actions come back when this is destroyed.
 class StopSignals : public QObject
 {
     Q_OBJECT
@@ -21,9 +21,9 @@ public:
     bool stopped() const { return m_stopped; }
 
 private:
-    void readPipe();
+    void notified();
 
     std::function<void()> m_onStop;
-    QSocketNotifier *m_notifier = nullptr;
+    QObject *m_notifier = nullptr; // a QSocketNotifier, or a QWinEventNotifier
     bool m_stopped = false;
 };

@@ -11,7 +11,17 @@
 set -euo pipefail
 deb=$(realpath "$1")
 root=${2:-/var/tmp/quillet-debtest/root}
-mirror=${DEBIAN_MIRROR:-http://deb.debian.org/debian}
+# The archive this machine's own packages come from (DEBIAN_MIRROR overrides it).
+machine_mirror() {
+    local sources=/etc/apt/sources.list.d/debian.sources
+    if [ -f "$sources" ]; then
+        awk '$1 == "URIs:" { print $2; exit }' "$sources"
+    else
+        sed -n -E 's/^deb( \[[^]]*\])? ([^ ]+) .*/\2/p' /etc/apt/sources.list | head -n 1
+    fi
+}
+mirror=${DEBIAN_MIRROR:-$(machine_mirror)}
+[ -n "$mirror" ] || { echo "no Debian mirror in this machine's apt sources; set DEBIAN_MIRROR" >&2; exit 1; }
 display=:97
 
 if [ ! -x "$root/usr/bin/apt-get" ]; then

@@ -53,6 +53,33 @@ QString path()
     return folder() + QLatin1Char('/') + kFileName;
 }
 
+QString personalPath()
+{
+#ifdef Q_OS_WIN
+    const QString appData = qEnvironmentVariable("APPDATA");
+    if (!appData.isEmpty())
+        return appData + QStringLiteral("/Quillet/") + kFileName;
+#endif
+    return QString();
+}
+
+QString readPath(const QString &sharedPath, const QString &personalPath)
+{
+    if (!personalPath.isEmpty() && QFileInfo(personalPath).isFile())
+        return personalPath;
+    return sharedPath;
+}
+
+QString save(const QString &sharedPath, const QString &personalPath, const SettingsToSave &values)
+{
+    const QString inUse = readPath(sharedPath, personalPath);
+    if (write(inUse, values))
+        return inUse;
+    if (inUse == sharedPath && !personalPath.isEmpty() && write(personalPath, values))
+        return personalPath;
+    return QString();
+}
+
 std::optional<qint16> toIndex(const QByteArray &line)
 {
     const QByteArray text = line.trimmed();

@@ -33,6 +33,21 @@ QString path();
 // The folder that holds the settings file; COM port links live below it.
 QString folder();
 
+// On Windows the user's own settings file, %APPDATA%\Quillet\jxf.ini, which
+// takes over when the one in the Windows folder cannot be written (a standard
+// user may not write there); empty elsewhere, where path() is always writable
+// by its user.
+QString personalPath();
+
+// The file the settings are read from: the personal one once it exists, since
+// it is only ever made when the shared one could not be written.
+QString readPath(const QString &sharedPath, const QString &personalPath);
+
+// Writes the settings where the next start will read them: the file readPath()
+// names, or the personal one when that is the shared one and it cannot be
+// written. Returns the path written, or an empty text when none could be.
+QString save(const QString &sharedPath, const QString &personalPath, const SettingsToSave &values);
+
 // Reads the settings at filePath. Returns nothing when the file cannot be
 // opened; otherwise each line that could be read and converted.
 std::optional<StoredSettings> read(const QString &filePath);

@@ -150,6 +150,68 @@ private Q_SLOTS:
         QCOMPARE(*invalidUtf8->portIndex, qint16(1));
     }
 
+    // Where a save goes, and that the next start reads it back from there;
+    // the file not chosen keeps what it held.
+    void savedWhereTheNextStartReads_data()
+    {
+        QTest::addColumn<QString>("shared");   // absent, present or blocked
+        QTest::addColumn<QString>("personal"); // none, absent, present or blocked
+        QTest::addColumn<QString>("written");  // shared, personal or nothing
+        QTest::newRow("no personal location") << "absent"
+                                              << "none"
+                                              << "shared";
+        QTest::newRow("shared writable") << "present"
+                                         << "absent"
+                                         << "shared";
+        QTest::newRow("shared refused") << "blocked"
+                                        << "absent"
+                                        << "personal";
+        QTest::newRow("personal in use") << "present"
+                                         << "present"
+                                         << "personal";
+        QTest::newRow("nowhere, no personal") << "blocked"
+                                              << "none"
+                                              << "nothing";
+        QTest::newRow("nowhere") << "blocked"
+                                 << "blocked"
+                                 << "nothing";
+    }
+
+    void savedWhereTheNextStartReads()
+    {
+        QFETCH(QString, shared);
+        QFETCH(QString, personal);
+        QFETCH(QString, written);
+        const QTemporaryDir dir;
+        const auto place = [&](const QString &name, const QString &state) {
+            if (state == QLatin1String("none"))
+                return QString();
+            const QString path = dir.filePath(name + QStringLiteral("/jxf.ini"));
+            if (state == QLatin1String("blocked"))
+                QFile(dir.filePath(name))
+                    .open(QIODevice::WriteOnly); // a file where the folder goes
+            else if (state == QLatin1String("present") && !SettingsFile::write(path, {}))
+                qFatal("cannot write test settings file");
+            return path;
+        };
+        const QString paths[] = {place(QStringLiteral("shared"), shared),
+                                 place(QStringLiteral("personal"), personal)};
+        const SettingsToSave values{2, QStringLiteral("sent.jxf"), 3, 4, dir.path()};
+        const QString result = SettingsFile::save(paths[0], paths[1], values);
+
+        const QString expected = written == QLatin1String("shared")     ? paths[0]
+                                 : written == QLatin1String("personal") ? paths[1]
+                                                                        : QString();
+        QCOMPARE(result, expected);
+        for (const QString &path : paths) {
+            const auto stored = SettingsFile::read(path);
+            QCOMPARE(stored && stored->transferIndex == qint16(2),
+                     !path.isEmpty() && path == expected);
+        }
+        if (!expected.isEmpty())
+            QCOMPARE(SettingsFile::readPath(paths[0], paths[1]), expected);
+    }
+
     void locationFollowsWindir()
     {
         const QByteArray saved = qgetenv("windir");

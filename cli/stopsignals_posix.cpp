@@ -38,8 +38,9 @@ StopSignals::StopSignals(std::function<void()> onStop)
 {
     if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
-    m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &StopSignals::readPipe);
+    auto *notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &StopSignals::notified);
+    m_notifier = notifier;
     setHandler(onSignal);
 }
 
@@ -54,7 +55,7 @@ StopSignals::~StopSignals()
     g_pipe[0] = g_pipe[1] = -1;
 }
 
-void StopSignals::readPipe()
+void StopSignals::notified()
 {
     char bytes[16];
     while (::read(g_pipe[0], bytes, sizeof bytes) > 0) {
