@@ -109,6 +109,7 @@ bool CommPort::setPortOpen(bool open)
     // Given a moment, the released drain lets go of its descriptor first, so
     // that this close is the device's last, as it would be without one.
     m_drain.abandon(kDrainReleaseMsecs);
+    stopWakes();
     m_port.close();
     return true;
 }
@@ -130,7 +131,10 @@ bool CommPort::open()
     m_deviceFull = false;
     m_port.clearError();
     m_port.setPortName(m_device);
-    m_port.setReadBufferSize(m_inBufferSize);
+    // Qt reads the device by itself whenever the event loop runs, and the
+    // loop now waits there: one character is enough to wake it, and the rest
+    // is left for the loop's own read, in one go, when it asks.
+    m_port.setReadBufferSize(1);
     if (!m_port.open(QIODevice::ReadWrite))
         return false;
     const QSerialPort::FlowControl flow = m_handshaking == XonXoff  ? QSerialPort::SoftwareControl
@@ -144,6 +148,7 @@ bool CommPort::open()
         m_port.close();
         return false;
     }
+    startWakes();
     return true;
 }
 
@@ -160,9 +165,10 @@ bool CommPort::output(const QByteArray &data)
     return holdForBatch() || writePending();
 }
 
-int CommPort::gatherLimitMsecs() const
+int CommPort::gatherMsecs(int most) const
 {
     constexpr qint64 kBitsPerChar = 10; // start, eight data bits, stop
     const qint64 bitsPerSecond = std::max<qint64>(kBitsPerChar, m_settings.baudRate);
-    return int(std::max<qint64>(1, kGatherChars * kBitsPerChar * 1000 / bitsPerSecond));
+    const qint64 limit = std::max<qint64>(1, kGatherChars * kBitsPerChar * 1000 / bitsPerSecond);
+    return int(std::min<qint64>(most, limit));
 }

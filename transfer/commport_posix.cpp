@@ -11,6 +11,7 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 constexpr int kReadChunk = 4096;
@@ -109,38 +110,19 @@ QByteArray CommPort::input()
     return data;
 }
 
-short CommPort::pollHandle(short events, int msecs)
+bool CommPort::inputWaiting()
 {
-    pollfd target{m_port.handle(), events, 0};
+    if (!m_port.isOpen() || m_failed || m_port.bytesAvailable() > 0)
+        return m_port.isOpen();
+    pollfd target{m_port.handle(), POLLIN, 0};
     int ready = 0;
     do {
-        ready = ::poll(&target, 1, msecs);
+        ready = ::poll(&target, 1, 0);
     } while (ready < 0 && errno == EINTR);
-    if (ready < 0) {
+    // A hung-up line reads as empty for ever: only the poll tells.
+    if (ready < 0 || (target.revents & (POLLHUP | POLLERR | POLLNVAL)))
         markFailed();
-        return 0;
-    }
-    if (target.revents & (POLLHUP | POLLERR | POLLNVAL))
-        markFailed();
-    return ready == 0 ? 0 : target.revents;
-}
-
-bool CommPort::waitForInput(int msecs)
-{
-    if (!m_port.isOpen())
-        return false;
-    if (m_port.bytesAvailable() > 0)
-        return true;
-    return (pollHandle(POLLIN, msecs) & POLLIN) != 0;
-}
-
-void CommPort::gatherInput(int msecs)
-{
-    if (!m_port.isOpen() || m_failed)
-        return;
-    // Asking for no event at all sleeps through arriving characters and
-    // still wakes on a hang-up.
-    pollHandle(0, std::min(msecs, gatherLimitMsecs()));
+    return ready != 0;
 }
 
 qint64 CommPort::queuedOutput()
@@ -155,17 +137,32 @@ qint64 CommPort::queuedOutput()
     return m_port.bytesToWrite() + m_pending.size() + m_deviceQueued;
 }
 
-void CommPort::waitForOutput(int msecs)
+void CommPort::onDeviceWritable()
 {
-    if (!m_port.isOpen() || m_failed)
-        return;
-    if (m_pending.isEmpty()) {
-        // Only the device holds characters; it sends them at line speed.
-        pollHandle(0, msecs);
-        return;
-    }
-    if (pollHandle(POLLOUT, msecs) & POLLOUT)
+    if (!m_pending.isEmpty())
         writePending();
+    // Level-triggered: with nothing left to hand over, it would fire for ever.
+    if (m_pending.isEmpty() || m_failed)
+        m_writable->setEnabled(false);
+}
+
+void CommPort::startWakes()
+{
+    m_writable = new QSocketNotifier(m_port.handle(), QSocketNotifier::Write);
+    m_writable->setEnabled(false);
+    QObject::connect(m_writable, &QSocketNotifier::activated, m_writable,
+                     [this] { onDeviceWritable(); });
+}
+
+void CommPort::stopWakes()
+{
+    delete std::exchange(m_writable, nullptr);
+}
+
+void CommPort::wakeOn(Wake what)
+{
+    if (m_writable)
+        m_writable->setEnabled(what == Wake::Output && !m_pending.isEmpty() && !m_failed);
 }
 
 qint64 CommPort::unsentOutput()
@@ -174,11 +171,11 @@ qint64 CommPort::unsentOutput()
     return m_port.bytesToWrite() + m_pending.size() + m_deviceQueued;
 }
 
-LinePort::DrainStatus CommPort::drain(int msecs)
+LinePort::DrainStatus CommPort::drain()
 {
     if (!m_port.isOpen() || m_failed || !m_pending.isEmpty())
         return DrainStatus::Failed;
-    const DrainStatus status = m_drain.wait(m_port.handle(), msecs);
+    const DrainStatus status = m_drain.status(m_port.handle());
     if (status == DrainStatus::Failed)
         markFailed();
     return status;
