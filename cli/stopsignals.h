@@ -19,6 +19,9 @@ public:
 
     bool installed() const { return m_notifier != nullptr; }
     bool stopped() const { return m_stopped; }
+    // True once a stop has come, before the event loop has heard of it: for
+    // work that runs outside the event loop and can end early.
+    static bool requested();
 
 private:
     void readPipe();

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QString>
 
+#include <functional>
+
 struct TransferState;
 
 // The file on the PC's side of a transfer: read one character at a time when
@@ -45,6 +47,7 @@ enum class OpenFileResult {
     NoTermination,  // a file to send lacks the end record
     ReopenFailed,   // a checked file to send could not be read again from its start
     TooLarge,       // a file to send holds more characters than can be counted
+    Stopped,        // the user stopped the scan of a file to send
 };
 
 namespace TransferFileSize {
@@ -92,8 +95,11 @@ private:
 // was checked; records, when given, gets the check of the records that will
 // be sent. Receiving: creates sFileName empty and sets lFileSize to the size
 // expected from the drive. Anything open in file before is closed first.
+// stopped, asked between two pieces of the scan, ends it at once: a file of
+// gigabytes takes a while to read.
 OpenFileResult openTransferFile(TransferState &state, TransferFile &file,
-                                HexCheck::Result *records = nullptr);
+                                HexCheck::Result *records = nullptr,
+                                const std::function<bool()> &stopped = {});
 
 // True when receiving into path would empty a file that holds something: a
 // plain file of at least one character that may be written. A new or empty
@@ -103,5 +109,5 @@ bool receiveWouldReplaceData(const QString &path);
 // Never fails; may be repeated.
 void closeTransferFile(TransferFile &file);
 
-// The text a window shows for a result other than Ok (empty for Ok).
+// The text a window shows for a result other than Ok (empty for Ok and Stopped).
 QString openFileMessage(OpenFileResult result);
