@@ -20,8 +20,8 @@ bool isLinkFailure(QSerialPort::SerialPortError error)
 
 CommPort::CommPort()
 {
-    // Qt reads the port by itself whenever events are pumped; an error it
-    // meets there is the only news of a lost device until the next read.
+    // Whatever Qt itself meets of the device (opening it, and reading it,
+    // should it ever do so) may be the first news of a lost device.
     QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
                      [this](QSerialPort::SerialPortError error) {
                          if (isLinkFailure(error))
@@ -131,9 +131,8 @@ bool CommPort::open()
     m_deviceFull = false;
     m_port.clearError();
     m_port.setPortName(m_device);
-    // Qt reads the device by itself whenever the event loop runs, and the
-    // loop now waits there: one character is enough to wake it, and the rest
-    // is left for the loop's own read, in one go, when it asks.
+    // The loop reads the device itself (startWakes); were Qt to read it too,
+    // it would hold no more than one character ahead of the loop's read.
     m_port.setReadBufferSize(1);
     if (!m_port.open(QIODevice::ReadWrite))
         return false;

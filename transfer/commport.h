@@ -99,8 +99,10 @@ private:
     bool m_deviceFull = false;
     bool m_failed = false;
     qint64 m_discarded = 0;
-    // Wakes the event loop when the device takes characters again; only
-    // while the loop waits for room and characters are held here.
+    // Wake the event loop when characters arrive, only while the loop waits
+    // for them, and when the device takes characters again, only while the
+    // loop waits for room and characters are held here.
+    QSocketNotifier *m_readable = nullptr;
     QSocketNotifier *m_writable = nullptr;
     // The drain runs by itself; a close leaves it behind.
     OutputDrain m_drain;

@@ -148,7 +148,19 @@ void CommPort::onDeviceWritable()
 
 void CommPort::startWakes()
 {
-    m_writable = new QSocketNotifier(m_port.handle(), QSocketNotifier::Write);
+    // Qt would read the device whenever the event loop runs, waking the
+    // program for every character or two that comes; the loop reads it
+    // itself, in one go, when it asks. Should Qt switch its reading on again,
+    // input() still returns what it took first.
+    for (QSocketNotifier *own : m_port.findChildren<QSocketNotifier *>())
+        own->setEnabled(false);
+    const int fd = m_port.handle();
+    m_readable = new QSocketNotifier(fd, QSocketNotifier::Read);
+    m_readable->setEnabled(false);
+    // Level-triggered: once is enough to end the wait, which then reads.
+    QObject::connect(m_readable, &QSocketNotifier::activated, m_readable,
+                     [this] { m_readable->setEnabled(false); });
+    m_writable = new QSocketNotifier(fd, QSocketNotifier::Write);
     m_writable->setEnabled(false);
     QObject::connect(m_writable, &QSocketNotifier::activated, m_writable,
                      [this] { onDeviceWritable(); });
@@ -156,11 +168,14 @@ void CommPort::startWakes()
 
 void CommPort::stopWakes()
 {
+    delete std::exchange(m_readable, nullptr);
     delete std::exchange(m_writable, nullptr);
 }
 
 void CommPort::wakeOn(Wake what)
 {
+    if (m_readable)
+        m_readable->setEnabled(what == Wake::Input && !m_failed);
     if (m_writable)
         m_writable->setEnabled(what == Wake::Output && !m_pending.isEmpty() && !m_failed);
 }

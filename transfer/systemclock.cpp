@@ -1,9 +1,11 @@
 #include "transfer/systemclock.h"
 
-#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 constexpr double kNanosecondsPerSecond = 1e9;
@@ -24,27 +26,22 @@ void SystemTransferClock::pumpEvents()
 
 void SystemTransferClock::waitForEvents(int msecs, const std::function<bool()> &ready)
 {
-    if (ready())
-        return;
-    QEventLoop loop;
-    QTimer deadline;
-    // A coarse timer may end the wait early, and a silence measured too short
-    // would only be waited for again.
-    deadline.setTimerType(Qt::PreciseTimer);
-    deadline.setSingleShot(true);
-    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-    if (msecs >= 0)
-        deadline.start(msecs);
-    // The dispatcher wakes for every event and is about to sleep again once
-    // each has been handled: the moments to look whether one ended the wait.
-    const auto look = [&] {
-        if (ready())
-            loop.quit();
-    };
-    if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance()) {
-        QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, &loop, look);
-        QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, &loop, look);
+    const QDeadlineTimer deadline(msecs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever)
+                                            : QDeadlineTimer(msecs, Qt::PreciseTimer));
+    // Its event wakes the dispatcher when the time is up; a coarse timer
+    // could end the wait early, and a silence measured too short would only
+    // be waited for again.
+    m_timeUp.setTimerType(Qt::PreciseTimer);
+    m_timeUp.setSingleShot(true);
+    // Each round sleeps until at least one event has come, handles every
+    // event that has, and returns: the moment to look whether one of them
+    // ended the wait.
+    while (!ready() && !deadline.hasExpired()) {
+        // The timer counts whole milliseconds and may come a fraction early.
+        if (!deadline.isForever() && !m_timeUp.isActive())
+            m_timeUp.start(std::max<qint64>(1, deadline.remainingTime()));
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
-    loop.exec();
+    m_timeUp.stop();
     m_lastEventsNs = m_started.nsecsElapsed();
 }

@@ -3,6 +3,7 @@
 #include "transfer/transferview.h"
 
 #include <QElapsedTimer>
+#include <QTimer>
 
 // The program's time and event loop: a monotonic clock, so that a pause
 // spanning midnight still ends, and the application's own event queue.
@@ -29,4 +30,5 @@ public:
 private:
     QElapsedTimer m_started;
     qint64 m_lastEventsNs = 0;
+    QTimer m_timeUp; // ends a wait with a time limit
 };

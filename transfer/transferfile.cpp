@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include <limits>
+#include <utility>
 
 static_assert(SendFileScan::kMaxSendFileSize == std::numeric_limits<qint32>::max());
 
@@ -110,6 +111,7 @@ OpenFileResult SendFileScan::result() const
 bool TransferFile::create(const QString &path)
 {
     close();
+    m_closeLostData = false;
     m_file.setFileName(path);
     return m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
 }
@@ -153,8 +155,18 @@ bool TransferFile::write(const QByteArray &data)
     return m_file.isOpen() && m_file.write(data) == data.size();
 }
 
+bool TransferFile::flush()
+{
+    if (m_held.isEmpty())
+        return true;
+    return write(std::exchange(m_held, QByteArray()));
+}
+
 void TransferFile::close()
 {
+    if (!m_held.isEmpty())
+        m_closeLostData = !flush();
+    m_held.clear();
     if (m_file.isOpen())
         m_file.close();
     m_file.unsetError();

@@ -19,7 +19,7 @@ public:
     enum class ReadStatus { Ok, End, Error };
 
     // Creates the file, or empties an existing one, for writing. Writes are
-    // not buffered, so a full disk fails at the write that meets it.
+    // not buffered, so a full disk fails at the write (or flush) that meets it.
     bool create(const QString &path);
     // Opens an existing file for reading from its first character.
     bool openForReading(const QString &path);
@@ -33,11 +33,22 @@ public:
     qint64 size() const { return m_file.size(); }
     // Appends data whole; false when any of it could not be written.
     bool write(const QByteArray &data);
-    // Never fails; closing a closed file does nothing.
+    // Appends data with the next flush or close: a drive's blocks come many
+    // times a second, and a write to the disk for each costs more than they do.
+    void hold(const QByteArray &data) { m_held += data; }
+    qsizetype held() const { return m_held.size(); }
+    // Writes what is held; false when any of it could not be written.
+    bool flush();
+    // Never fails; closing a closed file does nothing. What is held is
+    // written first, so that a Cancel, which closes the file, keeps it.
     void close();
+    // True when the last close could not write what was held.
+    bool closeLostData() const { return m_closeLostData; }
 
 private:
     QFile m_file;
+    QByteArray m_held;
+    bool m_closeLostData = false;
 };
 
 enum class OpenFileResult {

@@ -93,6 +93,8 @@ void TransferLoop::startRun()
     m_lastBlock = m_clock.seconds();
     m_pausedFor = 0;
     m_retrying = false;
+    m_heldCounted = 0;
+    m_nextStore = 0;
     m_timedOut = false;
     m_fault = TransferFault::None;
     m_state.lByteCount = 0;

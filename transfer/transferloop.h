@@ -90,6 +90,7 @@ private:
     void waitForInput(double silent);
     bool receivedBlock(const QByteArray &received);
     void gatherInput();
+    bool storeHeld();
     void displayUpdate(qint16 percent);
     void showCount(qint16 percent);
     void uncountDiscarded();
@@ -109,9 +110,11 @@ private:
     qint32 m_shownCount = 0;
     qint16 m_percentShown = 0;
     QString m_percentText;
-    double m_lastBlock = 0;  // when the last counted block came, or the run started
-    double m_pausedFor = 0;  // seconds of this silence spent in the pause
-    bool m_retrying = false; // "Nothing to recieve... Retrying" shown for this silence
+    double m_lastBlock = 0;   // when the last counted block came, or the run started
+    double m_pausedFor = 0;   // seconds of this silence spent in the pause
+    bool m_retrying = false;  // "Nothing to recieve... Retrying" shown for this silence
+    qint64 m_heldCounted = 0; // characters held for the file and already counted
+    double m_nextStore = 0;
     bool m_timedOut = false;
     TransferOutcome m_outcome = TransferOutcome::NotRun;
     TransferFault m_fault = TransferFault::None;

@@ -27,6 +27,11 @@ constexpr qint16 kPauseSeconds = 2;
 // second for nothing the user can see. A few milliseconds later the next read
 // finds them all, and the end of data is seen at most this much later.
 constexpr int kGatherMsecs = 20;
+// What arrives goes to the disk in one write at least this often, and at
+// once when the end of data, a fault or a silence comes; a Cancel's close
+// writes what is still held.
+constexpr double kStoreSeconds = 0.1;
+constexpr qsizetype kMostHeld = 64 * 1024;
 // Past the expected size the percentage is measured against the count plus this.
 constexpr qint32 kSizeMargin = 1000;
 constexpr qint64 kMaxCount = std::numeric_limits<qint32>::max();
@@ -40,7 +45,8 @@ void TransferLoop::receiveLoop()
         if (received.isEmpty()) {
             // Only once everything the port still held has been stored.
             if (m_port.failed()) {
-                failRun(TransferFault::PortFailed);
+                if (storeHeld())
+                    failRun(TransferFault::PortFailed);
                 return;
             }
             if (!emptyRead())
@@ -50,11 +56,20 @@ void TransferLoop::receiveLoop()
         if (!receivedBlock(received))
             return;
     }
+    // The Cancel's close could not write what was held: the file is shorter
+    // than the count, and the user is told.
+    if (m_file.closeLostData()) {
+        m_state.lByteCount -= static_cast<qint32>(std::exchange(m_heldCounted, 0));
+        failRun(TransferFault::FileWriteFailed);
+        return;
+    }
     endRun();
 }
 
 bool TransferLoop::emptyRead()
 {
+    if (!storeHeld())
+        return false;
     const double silent = silence();
     if (silent > kSilenceBeforeTimeout) {
         m_view.showMessage(TransferText::kTimeout, false);
@@ -101,13 +116,9 @@ void TransferLoop::waitForInput(double silent)
 
 bool TransferLoop::receivedBlock(const QByteArray &received)
 {
-    // Stored before any window event is handled, since a Cancel closes the
-    // file. The block with the end of data is stored whole, as it arrived,
-    // and counted up to the end of data, so the count is what the drive sent.
-    if (!m_file.write(received)) {
-        failRun(TransferFault::FileWriteFailed);
-        return false;
-    }
+    // The block with the end of data is stored whole, as it arrived, and
+    // counted up to the end of data, so the count is what the drive sent.
+    m_file.hold(received);
     const qsizetype endOfData = received.indexOf(kEndOfData);
     m_done = endOfData >= 0;
     if (!m_done && m_retrying)
@@ -115,12 +126,18 @@ bool TransferLoop::receivedBlock(const QByteArray &received)
     m_lastBlock = m_clock.seconds();
     m_pausedFor = 0;
     m_retrying = false;
-    const qint64 count = qint64(m_state.lByteCount) + (m_done ? endOfData : received.size());
+    const qsizetype counted = m_done ? endOfData : received.size();
+    const qint64 count = qint64(m_state.lByteCount) + counted;
     if (count > kMaxCount) {
-        failRun(TransferFault::CountOverflow);
+        if (storeHeld())
+            failRun(TransferFault::CountOverflow);
         return false;
     }
     m_state.lByteCount = static_cast<qint32>(count);
+    m_heldCounted += counted;
+    const bool storeNow = m_done || m_file.held() >= kMostHeld || m_clock.seconds() >= m_nextStore;
+    if (storeNow && !storeHeld())
+        return false;
     if (m_state.lByteCount > m_state.lFileSize)
         m_state.lFileSize = static_cast<qint32>(std::min(count + kSizeMargin, kMaxCount));
     const qint16 percent = transferPercent(m_state.lByteCount, m_state.lFileSize);
@@ -128,6 +145,18 @@ bool TransferLoop::receivedBlock(const QByteArray &received)
     if (!m_done)
         gatherInput();
     return true;
+}
+
+// False once the run failed; the count then says what the file holds.
+bool TransferLoop::storeHeld()
+{
+    const qint64 counted = std::exchange(m_heldCounted, 0);
+    m_nextStore = m_clock.seconds() + kStoreSeconds;
+    if (m_file.flush())
+        return true;
+    m_state.lByteCount -= static_cast<qint32>(counted);
+    failRun(TransferFault::FileWriteFailed);
+    return false;
 }
 
 // Lets the characters that follow gather on the line for the next read,

@@ -249,7 +249,7 @@ void TestCommPort::inputReturnsEverythingInOrder()
     const QByteArray first = expected.left(100);
     QVERIFY(pty.send(first));
     QTRY_VERIFY_WITH_TIMEOUT(port.inputWaiting(), kPatience);
-    // An event pump lets Qt read the first of them into a buffer of its own.
+    // Events handled between the two parts take nothing off the line.
     QCoreApplication::processEvents();
     QVERIFY(pty.send(expected.mid(100)));
     QCOMPARE(collect(port, expected.size()), expected);
@@ -337,13 +337,8 @@ void TestCommPort::hangUpIsAFailure()
     CommPort port;
     QVERIFY(openOnPty(pty, port, 9600));
     QVERIFY(pty.send("last words"));
-    QTRY_VERIFY_WITH_TIMEOUT(port.inputWaiting(), kPatience);
-    // Qt reads the first of them during an event pump before the hang-up;
-    // that one is still returned, whatever the hang-up took with it.
-    QCoreApplication::processEvents();
+    QCOMPARE(collect(port, 10), QByteArray("last words"));
     pty.closeMaster();
-    const QByteArray kept = collect(port, 10);
-    QVERIFY(!kept.isEmpty() && QByteArray("last words").startsWith(kept));
     // A wait for input ends with the hang-up, and the next read tells it.
     port.wakeOn(LinePort::Wake::Input);
     SystemTransferClock().waitForEvents(-1, [&port] { return port.inputWaiting(); });

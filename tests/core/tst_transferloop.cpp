@@ -147,6 +147,7 @@ private Q_SLOTS:
     void eventsAreHandledWhileTheLoopWaits_data();
     void eventsAreHandledWhileTheLoopWaits();
     void cancelInThePauseEndsTheRunAtOnce();
+    void cancelKeepsWhatIsHeldBack();
     void cancel_data();
     void cancel();
     void queueFollowsTheLine();
@@ -418,8 +419,9 @@ void TestTransferLoop::blockAfterRetryRestoresStatus()
 }
 
 // A drive hands over two characters every 2 ms, as at 9600 baud, then falls
-// silent. The loop lets them gather between reads, and a window event never
-// finds in the file less than was counted (a Cancel closes the file).
+// silent. The loop lets them gather between reads, writes many reads in one
+// go, and a window event never finds less than was counted in the file and
+// what it holds back (a Cancel closes the file, which writes those).
 void TestTransferLoop::pacedLineIsReadInGatheredBlocks()
 {
     Rig rig;
@@ -433,14 +435,18 @@ void TestTransferLoop::pacedLineIsReadInGatheredBlocks()
         if (call == QStringLiteral("status=") + TransferText::kRetrying && retryAt == 0)
             retryAt = rig.clock.now;
     };
+    // What a Cancel's close would keep: the file and what it holds back.
     int pumpsBeforeStored = 0;
     rig.clock.onPump = [&](int) {
-        if (rig.stored().size() != rig.state.lByteCount)
+        if (rig.stored().size() + rig.file.held() != rig.state.lByteCount)
             ++pumpsBeforeStored;
     };
+    const qint64 writesBefore = ProcStats::field("/proc/self/io", "syscw:");
     rig.run();
+    const qint64 writes = ProcStats::field("/proc/self/io", "syscw:") - writesBefore;
 
     QCOMPARE(pumpsBeforeStored, 0);
+    QVERIFY2(writes * 2 < rig.port.lastDataRead, qPrintable(QString::number(writes)));
     QCOMPARE(rig.outcome, TransferOutcome::TimedOut);
     QCOMPARE(rig.stored(), text + kEnd);
     QCOMPARE(rig.state.lByteCount, text.size());
@@ -514,6 +520,21 @@ void TestTransferLoop::cancelInThePauseEndsTheRunAtOnce()
     QVERIFY2(rig.clock.now < 2.01, qPrintable(QString::number(rig.clock.now)));
     QCOMPARE(rig.stored(), QByteArray("abc"));
     verifyEndState(rig);
+}
+
+// Blocks wait a moment to go to the disk together; a Cancel in between, whose
+// close writes them, still keeps every character that was counted.
+void TestTransferLoop::cancelKeepsWhatIsHeldBack()
+{
+    Rig rig;
+    rig.prepareReceive(TransferType::kMmiDump);
+    rig.port.arrivals = {{0.0, "abc"}, {0.03, "def"}, {0.06, "ghi"}};
+    rig.cancelAt(0.07);
+    rig.run();
+
+    QCOMPARE(rig.outcome, TransferOutcome::CancelledWhileReceiving);
+    QCOMPARE(rig.state.lByteCount, 9);
+    QCOMPARE(rig.stored(), QByteArray("abcdefghi"));
 }
 
 void TestTransferLoop::cancel_data()
