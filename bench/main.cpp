@@ -55,10 +55,12 @@ int runChild(int argc, char *argv[])
         return BenchRuns::programReceive(a, b, accessibility);
     if (what == QLatin1String("program-send"))
         return BenchRuns::programSend(a, b, accessibility);
+    if (what == QLatin1String("latency-receive") || what == QLatin1String("latency-send"))
+        return BenchRuns::programLatency(what == QLatin1String("latency-receive"), a, b);
     std::fprintf(stderr,
                  "quilletbench run: send|ascii-xfr|receive BAUD CHARS, cpu, "
                  "ceiling CHARS, ascii-xfr-r BAUD CHARS, program-receive|program-send BAUD CHARS "
-                 "[accessibility]\n");
+                 "[accessibility], latency-receive|latency-send BAUD CHARS\n");
     return 2;
 }
 
@@ -166,6 +168,11 @@ int main(int argc, char *argv[])
         std::printf("%s", qPrintable(table.text()));
         return table.allMet() ? 0 : 1;
     }
+    if (args.contains(QStringLiteral("--latency"))) {
+        latencyFigures(table);
+        std::printf("%s", qPrintable(table.text()));
+        return table.allMet() ? 0 : 1;
+    }
     if (args.contains(QStringLiteral("--startup"))) {
         startupFigures(table);
         std::printf("%s", qPrintable(table.text()));
@@ -177,6 +184,7 @@ int main(int argc, char *argv[])
                         baud, chars);
     }
     cpuFigures(table);
+    latencyFigures(table);
     BenchCli::figures(table, measure);
     ceilingFigure(table);
     startupFigures(table);

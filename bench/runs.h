@@ -17,6 +17,10 @@ int plainToolReceive(int baud, int chars);
 // accessibility: with Qt's accessibility bridge always on.
 int programReceive(int baud, int chars, bool accessibility);
 int programSend(int baud, int chars, bool accessibility);
+// The quillet program receiving (or sending) chars at baud while an AT-SPI
+// client asks it, over and over, as a screen reader does; the same again
+// once the run is over.
+int programLatency(bool receiving, int baud, int chars);
 // The real pages receiving chars characters (and the end of data) at baud.
 int receive(int baud, int chars);
 // CPU seconds per second while page 2 waits for the drive.

@@ -10,11 +10,13 @@
 namespace {
 
 int g_pipe[2] = {-1, -1};
+volatile std::sig_atomic_t g_requested = 0;
 constexpr int kSignals[] = {SIGINT, SIGTERM};
 
 extern "C" void onSignal(int)
 {
     const int saved = errno;
+    g_requested = 1;
     const char byte = 1;
     // A full pipe already holds a stop that has not been read.
     [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &byte, 1);
@@ -49,10 +51,16 @@ StopSignals::~StopSignals()
     if (!m_notifier)
         return;
     setHandler(SIG_DFL);
+    g_requested = 0;
     delete m_notifier;
     ::close(g_pipe[0]);
     ::close(g_pipe[1]);
     g_pipe[0] = g_pipe[1] = -1;
+}
+
+bool StopSignals::requested()
+{
+    return g_requested != 0;
 }
 
 void StopSignals::notified()

@@ -4,15 +4,19 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 namespace {
 
 HANDLE g_event = nullptr;
+std::atomic<bool> g_requested = false;
 
 // Runs on a thread the system starts for it: it only sets the event.
 BOOL WINAPI onControl(DWORD type)
 {
     if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT)
         return FALSE; // closing the console or logging off: the system's own end
+    g_requested = true;
     ::SetEvent(g_event);
     return TRUE;
 }
@@ -38,8 +42,14 @@ StopSignals::~StopSignals()
         return;
     ::SetConsoleCtrlHandler(onControl, FALSE);
     delete m_notifier;
+    g_requested = false;
     ::CloseHandle(g_event);
     g_event = nullptr;
+}
+
+bool StopSignals::requested()
+{
+    return g_requested;
 }
 
 void StopSignals::notified()

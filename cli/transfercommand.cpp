@@ -126,7 +126,11 @@ int TransferRun::open()
         return unusable(m_request.choices.portText + QStringLiteral(": ") +
                         serialLinkErrorMessage());
     m_createdFile = !m_sending && !QFileInfo::exists(m_fileName);
-    const FileOpening opening = m_session.openFile();
+    const FileOpening opening = m_session.openFile(&StopSignals::requested);
+    if (opening.result == OpenFileResult::Stopped) {
+        m_session.closePort();
+        return end(Cli::kExitCancelled, QStringLiteral("cancelled"));
+    }
     if (opening.result != OpenFileResult::Ok) {
         m_session.closePort();
         return unusable(m_fileName + QStringLiteral(": ") + openFileMessage(opening.result));

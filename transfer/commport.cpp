@@ -20,8 +20,8 @@ bool isLinkFailure(QSerialPort::SerialPortError error)
 
 CommPort::CommPort()
 {
-    // Qt reads the port by itself whenever events are pumped; an error it
-    // meets there is the only news of a lost device until the next read.
+    // Whatever Qt itself meets of the device (opening it, and reading it,
+    // should it ever do so) may be the first news of a lost device.
     QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
                      [this](QSerialPort::SerialPortError error) {
                          if (isLinkFailure(error))
@@ -109,6 +109,7 @@ bool CommPort::setPortOpen(bool open)
     // Given a moment, the released drain lets go of its descriptor first, so
     // that this close is the device's last, as it would be without one.
     m_drain.abandon(kDrainReleaseMsecs);
+    stopWakes();
     m_port.close();
     return true;
 }
@@ -130,7 +131,9 @@ bool CommPort::open()
     m_deviceFull = false;
     m_port.clearError();
     m_port.setPortName(m_device);
-    m_port.setReadBufferSize(m_inBufferSize);
+    // The loop reads the device itself (startWakes); were Qt to read it too,
+    // it would hold no more than one character ahead of the loop's read.
+    m_port.setReadBufferSize(1);
     if (!m_port.open(QIODevice::ReadWrite))
         return false;
     const QSerialPort::FlowControl flow = m_handshaking == XonXoff  ? QSerialPort::SoftwareControl
@@ -144,6 +147,7 @@ bool CommPort::open()
         m_port.close();
         return false;
     }
+    startWakes();
     return true;
 }
 
@@ -160,9 +164,10 @@ bool CommPort::output(const QByteArray &data)
     return holdForBatch() || writePending();
 }
 
-int CommPort::gatherLimitMsecs() const
+int CommPort::gatherMsecs(int most) const
 {
     constexpr qint64 kBitsPerChar = 10; // start, eight data bits, stop
     const qint64 bitsPerSecond = std::max<qint64>(kBitsPerChar, m_settings.baudRate);
-    return int(std::max<qint64>(1, kGatherChars * kBitsPerChar * 1000 / bitsPerSecond));
+    const qint64 limit = std::max<qint64>(1, kGatherChars * kBitsPerChar * 1000 / bitsPerSecond);
+    return int(std::min<qint64>(most, limit));
 }

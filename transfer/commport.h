@@ -6,12 +6,13 @@
 
 #include <QElapsedTimer>
 #include <QSerialPort>
+#include <QSocketNotifier>
 #include <QString>
 
 // The program's one serial port (SComms). Its properties are set while it is
 // closed and take effect when it opens; every setter reports failure as false.
-// The port is polled: nothing here needs an event loop, yet one running
-// between calls does no harm.
+// Nothing here waits: reads and writes take what the device has or takes at
+// once, and what the loop waits for wakes the thread's event loop.
 class CommPort : public LinePort
 {
 public:
@@ -44,12 +45,12 @@ public:
 
     bool output(const QByteArray &data) override;
     QByteArray input() override;
-    bool waitForInput(int msecs) override;
-    void gatherInput(int msecs) override;
+    bool inputWaiting() override;
+    int gatherMsecs(int most) const override;
     qint64 queuedOutput() override;
     qint64 outBufferSize() const override { return m_outBufferSize; }
-    void waitForOutput(int msecs) override;
-    DrainStatus drain(int msecs) override;
+    DrainStatus drain() override;
+    void wakeOn(Wake what) override;
     bool failed() const override { return m_failed; }
     void close() override { setPortOpen(false); }
     qint64 discarded() const override { return m_discarded; }
@@ -73,11 +74,12 @@ private:
     // is read at most that many character times late: under 1% of the time
     // a parameter file takes on the line.
     static constexpr qint64 kGatherChars = 96;
-    int gatherLimitMsecs() const;
     void markFailed() { m_failed = true; }
-    // Polls the handle for events up to msecs; marks the port failed on a
-    // hang-up or error. Returns the events seen, 0 on time-out.
-    short pollHandle(short events, int msecs);
+    // Hands what is held here to the device when it takes characters again.
+    void onDeviceWritable();
+    // What lets the event loop hear of the open device, and its end.
+    void startWakes();
+    void stopWakes();
 
     QSerialPort m_port;
     qint16 m_portNumber = 0;
@@ -97,6 +99,11 @@ private:
     bool m_deviceFull = false;
     bool m_failed = false;
     qint64 m_discarded = 0;
-    // The drain waited for in slices; a close leaves it behind.
+    // Wake the event loop when characters arrive, only while the loop waits
+    // for them, and when the device takes characters again, only while the
+    // loop waits for room and characters are held here.
+    QSocketNotifier *m_readable = nullptr;
+    QSocketNotifier *m_writable = nullptr;
+    // The drain runs by itself; a close leaves it behind.
     OutputDrain m_drain;
 };

@@ -11,6 +11,7 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 constexpr int kReadChunk = 4096;
@@ -109,38 +110,19 @@ QByteArray CommPort::input()
     return data;
 }
 
-short CommPort::pollHandle(short events, int msecs)
+bool CommPort::inputWaiting()
 {
-    pollfd target{m_port.handle(), events, 0};
+    if (!m_port.isOpen() || m_failed || m_port.bytesAvailable() > 0)
+        return m_port.isOpen();
+    pollfd target{m_port.handle(), POLLIN, 0};
     int ready = 0;
     do {
-        ready = ::poll(&target, 1, msecs);
+        ready = ::poll(&target, 1, 0);
     } while (ready < 0 && errno == EINTR);
-    if (ready < 0) {
+    // A hung-up line reads as empty for ever: only the poll tells.
+    if (ready < 0 || (target.revents & (POLLHUP | POLLERR | POLLNVAL)))
         markFailed();
-        return 0;
-    }
-    if (target.revents & (POLLHUP | POLLERR | POLLNVAL))
-        markFailed();
-    return ready == 0 ? 0 : target.revents;
-}
-
-bool CommPort::waitForInput(int msecs)
-{
-    if (!m_port.isOpen())
-        return false;
-    if (m_port.bytesAvailable() > 0)
-        return true;
-    return (pollHandle(POLLIN, msecs) & POLLIN) != 0;
-}
-
-void CommPort::gatherInput(int msecs)
-{
-    if (!m_port.isOpen() || m_failed)
-        return;
-    // Asking for no event at all sleeps through arriving characters and
-    // still wakes on a hang-up.
-    pollHandle(0, std::min(msecs, gatherLimitMsecs()));
+    return ready != 0;
 }
 
 qint64 CommPort::queuedOutput()
@@ -155,17 +137,47 @@ qint64 CommPort::queuedOutput()
     return m_port.bytesToWrite() + m_pending.size() + m_deviceQueued;
 }
 
-void CommPort::waitForOutput(int msecs)
+void CommPort::onDeviceWritable()
 {
-    if (!m_port.isOpen() || m_failed)
-        return;
-    if (m_pending.isEmpty()) {
-        // Only the device holds characters; it sends them at line speed.
-        pollHandle(0, msecs);
-        return;
-    }
-    if (pollHandle(POLLOUT, msecs) & POLLOUT)
+    if (!m_pending.isEmpty())
         writePending();
+    // Level-triggered: with nothing left to hand over, it would fire for ever.
+    if (m_pending.isEmpty() || m_failed)
+        m_writable->setEnabled(false);
+}
+
+void CommPort::startWakes()
+{
+    // Qt would read the device whenever the event loop runs, waking the
+    // program for every character or two that comes; the loop reads it
+    // itself, in one go, when it asks. Should Qt switch its reading on again,
+    // input() still returns what it took first.
+    for (QSocketNotifier *own : m_port.findChildren<QSocketNotifier *>())
+        own->setEnabled(false);
+    const int fd = m_port.handle();
+    m_readable = new QSocketNotifier(fd, QSocketNotifier::Read);
+    m_readable->setEnabled(false);
+    // Level-triggered: once is enough to end the wait, which then reads.
+    QObject::connect(m_readable, &QSocketNotifier::activated, m_readable,
+                     [this] { m_readable->setEnabled(false); });
+    m_writable = new QSocketNotifier(fd, QSocketNotifier::Write);
+    m_writable->setEnabled(false);
+    QObject::connect(m_writable, &QSocketNotifier::activated, m_writable,
+                     [this] { onDeviceWritable(); });
+}
+
+void CommPort::stopWakes()
+{
+    delete std::exchange(m_readable, nullptr);
+    delete std::exchange(m_writable, nullptr);
+}
+
+void CommPort::wakeOn(Wake what)
+{
+    if (m_readable)
+        m_readable->setEnabled(what == Wake::Input && !m_failed);
+    if (m_writable)
+        m_writable->setEnabled(what == Wake::Output && !m_pending.isEmpty() && !m_failed);
 }
 
 qint64 CommPort::unsentOutput()
@@ -174,11 +186,11 @@ qint64 CommPort::unsentOutput()
     return m_port.bytesToWrite() + m_pending.size() + m_deviceQueued;
 }
 
-LinePort::DrainStatus CommPort::drain(int msecs)
+LinePort::DrainStatus CommPort::drain()
 {
     if (!m_port.isOpen() || m_failed || !m_pending.isEmpty())
         return DrainStatus::Failed;
-    const DrainStatus status = m_drain.wait(m_port.handle(), msecs);
+    const DrainStatus status = m_drain.status(m_port.handle());
     if (status == DrainStatus::Failed)
         markFailed();
     return status;

@@ -5,6 +5,10 @@
 
 // What the transfer loop needs of the serial port. The program's port
 // implements it; tests drive the loop with a port of their own.
+//
+// Nothing here waits. The loop waits in the event loop (TransferClock), so
+// that window events are handled the moment they come; the port only says
+// how things stand, and wakes that wait when they may have changed.
 class LinePort
 {
 public:
@@ -15,27 +19,34 @@ public:
     virtual bool output(const QByteArray &data) = 0;
     // Every character received and not yet read, at once; empty when none.
     virtual QByteArray input() = 0;
-    // Waits up to msecs for a character to arrive and returns as soon as one
-    // has; true when something is waiting to be read.
-    virtual bool waitForInput(int msecs) = 0;
-    // Lets characters gather on the line for up to msecs, whether or not some
-    // are waiting already, so that the next read takes them in one go; a
-    // hang-up or an error ends the wait early.
-    virtual void gatherInput(int msecs) = 0;
+    // True when a read would return characters, or when the port has failed
+    // (the next read or failed() tells).
+    virtual bool inputWaiting() = 0;
+    // How long characters may gather on the line before a read that is to
+    // take them in one go, at most most: a fast line would otherwise fill the
+    // device meanwhile.
+    virtual int gatherMsecs(int most) const { return most; }
 
     // Characters queued and not yet on the line, wherever they are held.
     virtual qint64 queuedOutput() = 0;
     // The most characters the queue may hold.
     virtual qint64 outBufferSize() const = 0;
-    // Lets queued characters move on towards the line, waiting at most msecs.
-    virtual void waitForOutput(int msecs) = 0;
     enum class DrainStatus { Done, Pending, Failed };
-    // Waits up to msecs for the last character to leave the device. Only
-    // called with an empty queue. Pending: not yet; the wait goes on and the
-    // next call takes it up. It lasts as long as the drive holds XOFF, or for
-    // ever on a device that never empties; a close, which discards what the
-    // device holds, ends it.
-    virtual DrainStatus drain(int msecs) = 0;
+    // Whether the last character has left the device; the first call starts
+    // the wait for it, which goes on by itself. Only called with an empty
+    // queue. It lasts as long as the drive holds XOFF, or for ever on a
+    // device that never empties; a close, which discards what the device
+    // holds, ends it.
+    virtual DrainStatus drain() = 0;
+
+    // What ends a wait in the event loop besides its own time and window
+    // events, from now until the next call.
+    enum class Wake {
+        Failure, // only the loss of the port
+        Input,   // characters arriving, or the loss of the port
+        Output,  // the device taking what is queued, a drain ending, or the loss
+    };
+    virtual void wakeOn(Wake what) = 0;
 
     // True once the port has been lost: device gone, line hung up, an I/O
     // error. A closed port is not a failed one.

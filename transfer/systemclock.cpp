@@ -1,8 +1,11 @@
 #include "transfer/systemclock.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 constexpr double kNanosecondsPerSecond = 1e9;
@@ -15,16 +18,30 @@ double SystemTransferClock::seconds()
 
 void SystemTransferClock::pumpEvents()
 {
-    const qint64 now = m_started.nsecsElapsed();
-    if (now - m_lastPumpNs < kPumpIntervalNs)
+    if (m_started.nsecsElapsed() - m_lastEventsNs < kBusyPumpNs)
         return;
     QCoreApplication::processEvents();
-    m_lastPumpNs = m_started.nsecsElapsed();
+    m_lastEventsNs = m_started.nsecsElapsed();
 }
 
-void SystemTransferClock::waitForEvents(int msecs)
+void SystemTransferClock::waitForEvents(int msecs, const std::function<bool()> &ready)
 {
-    QEventLoop loop;
-    QTimer::singleShot(msecs, &loop, &QEventLoop::quit);
-    loop.exec();
+    const QDeadlineTimer deadline(msecs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever)
+                                            : QDeadlineTimer(msecs, Qt::PreciseTimer));
+    // Its event wakes the dispatcher when the time is up; a coarse timer
+    // could end the wait early, and a silence measured too short would only
+    // be waited for again.
+    m_timeUp.setTimerType(Qt::PreciseTimer);
+    m_timeUp.setSingleShot(true);
+    // Each round sleeps until at least one event has come, handles every
+    // event that has, and returns: the moment to look whether one of them
+    // ended the wait.
+    while (!ready() && !deadline.hasExpired()) {
+        // The timer counts whole milliseconds and may come a fraction early.
+        if (!deadline.isForever() && !m_timeUp.isActive())
+            m_timeUp.start(std::max<qint64>(1, deadline.remainingTime()));
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    m_timeUp.stop();
+    m_lastEventsNs = m_started.nsecsElapsed();
 }

@@ -3,16 +3,15 @@
 #include "transfer/transferview.h"
 
 #include <QElapsedTimer>
+#include <QTimer>
 
-// The program's time and event pump: a monotonic clock, so that a pause
+// The program's time and event loop: a monotonic clock, so that a pause
 // spanning midnight still ends, and the application's own event queue.
 //
-// The loop pumps after every character it sends and every block it receives,
-// far more often than window events can arrive: a pump within
-// kPumpIntervalNs of the last one returns at once. Each pump that runs costs
-// a look at every queue the window system keeps; a click still waits no more
-// than this, which a user sees as at once, and the line's own speed, not the
-// event queue's, sets the loop's pace.
+// Every wait of the loop is spent in the event loop, asleep until an event
+// comes: a window event, characters on the line, the device taking output,
+// or the wait's own timer. Each is handled the moment it comes, and the
+// loop looks again at what it waits for.
 class SystemTransferClock : public TransferClock
 {
 public:
@@ -20,11 +19,16 @@ public:
 
     double seconds() override;
     void pumpEvents() override;
-    void waitForEvents(int msecs) override;
+    void waitForEvents(int msecs, const std::function<bool()> &ready) override;
 
-    static constexpr qint64 kPumpIntervalNs = 100 * 1000 * 1000;
+    // The send loop asks for a pump after every character, far more often
+    // than events can come; between its waits it is busy for no longer than
+    // this, so a pump that follows the last look at events more closely
+    // returns at once.
+    static constexpr qint64 kBusyPumpNs = 5 * 1000 * 1000;
 
 private:
     QElapsedTimer m_started;
-    qint64 m_lastPumpNs = -kPumpIntervalNs;
+    qint64 m_lastEventsNs = 0;
+    QTimer m_timeUp; // ends a wait with a time limit
 };

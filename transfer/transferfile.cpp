@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include <limits>
+#include <utility>
 
 static_assert(SendFileScan::kMaxSendFileSize == std::numeric_limits<qint32>::max());
 
@@ -15,11 +16,14 @@ const QString kSelectAnother = QStringLiteral("Please select an alternate file."
 
 // One read of the file through SendFileScan; the size on disk is checked
 // first so that a huge file is refused before any of it is read.
-OpenFileResult scanFileToSend(TransferFile &file, SendFileScan &scan)
+OpenFileResult scanFileToSend(TransferFile &file, SendFileScan &scan,
+                              const std::function<bool()> &stopped)
 {
     if (file.size() > SendFileScan::kMaxSendFileSize)
         return OpenFileResult::TooLarge;
     for (;;) {
+        if (stopped && stopped())
+            return OpenFileResult::Stopped;
         QByteArray chunk;
         switch (file.readChunk(chunk, kScanChunk)) {
         case TransferFile::ReadStatus::Ok:
@@ -34,14 +38,15 @@ OpenFileResult scanFileToSend(TransferFile &file, SendFileScan &scan)
     }
 }
 
-OpenFileResult openToSend(TransferState &state, TransferFile &file, HexCheck::Result *records)
+OpenFileResult openToSend(TransferState &state, TransferFile &file, HexCheck::Result *records,
+                          const std::function<bool()> &stopped)
 {
     // Only a plain file has an end: a pipe would hold the program until some
     // other program opened it, and a device would be read for as long as it gives.
     if (!QFileInfo(state.sFileName).isFile() || !file.openForReading(state.sFileName))
         return OpenFileResult::MissingOrEmpty;
     SendFileScan scan;
-    OpenFileResult result = scanFileToSend(file, scan);
+    OpenFileResult result = scanFileToSend(file, scan, stopped);
     if (result == OpenFileResult::Ok || result == OpenFileResult::NoTermination)
         state.lFileSize = static_cast<qint32>(scan.size());
     if (result == OpenFileResult::Ok && !file.rewind())
@@ -105,6 +110,7 @@ OpenFileResult SendFileScan::result() const
 bool TransferFile::create(const QString &path)
 {
     close();
+    m_closeLostData = false;
     m_file.setFileName(path);
     return m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
 }
@@ -148,17 +154,28 @@ bool TransferFile::write(const QByteArray &data)
     return m_file.isOpen() && m_file.write(data) == data.size();
 }
 
+bool TransferFile::flush()
+{
+    if (m_held.isEmpty())
+        return true;
+    return write(std::exchange(m_held, QByteArray()));
+}
+
 void TransferFile::close()
 {
+    if (!m_held.isEmpty())
+        m_closeLostData = !flush();
+    m_held.clear();
     if (m_file.isOpen())
         m_file.close();
     m_file.unsetError();
 }
 
-OpenFileResult openTransferFile(TransferState &state, TransferFile &file, HexCheck::Result *records)
+OpenFileResult openTransferFile(TransferState &state, TransferFile &file, HexCheck::Result *records,
+                                const std::function<bool()> &stopped)
 {
     file.close();
-    return TransferType::isSend(state.iTransferType) ? openToSend(state, file, records)
+    return TransferType::isSend(state.iTransferType) ? openToSend(state, file, records, stopped)
                                                      : openToReceive(state, file);
 }
 
@@ -178,6 +195,7 @@ QString openFileMessage(OpenFileResult result)
     QString first;
     switch (result) {
     case OpenFileResult::Ok:
+    case OpenFileResult::Stopped:
         return QString();
     case OpenFileResult::CannotCreate:
         first = QStringLiteral("Selected file is currently not available for write access.");

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QString>
 
+#include <functional>
+
 struct TransferState;
 
 // The file on the PC's side of a transfer: read one character at a time when
@@ -17,7 +19,7 @@ public:
     enum class ReadStatus { Ok, End, Error };
 
     // Creates the file, or empties an existing one, for writing. Writes are
-    // not buffered, so a full disk fails at the write that meets it.
+    // not buffered, so a full disk fails at the write (or flush) that meets it.
     bool create(const QString &path);
     // Opens an existing file for reading from its first character.
     bool openForReading(const QString &path);
@@ -31,11 +33,22 @@ public:
     qint64 size() const { return m_file.size(); }
     // Appends data whole; false when any of it could not be written.
     bool write(const QByteArray &data);
-    // Never fails; closing a closed file does nothing.
+    // Appends data with the next flush or close: a drive's blocks come many
+    // times a second, and a write to the disk for each costs more than they do.
+    void hold(const QByteArray &data) { m_held += data; }
+    qsizetype held() const { return m_held.size(); }
+    // Writes what is held; false when any of it could not be written.
+    bool flush();
+    // Never fails; closing a closed file does nothing. What is held is
+    // written first, so that a Cancel, which closes the file, keeps it.
     void close();
+    // True when the last close could not write what was held.
+    bool closeLostData() const { return m_closeLostData; }
 
 private:
     QFile m_file;
+    QByteArray m_held;
+    bool m_closeLostData = false;
 };
 
 enum class OpenFileResult {
@@ -45,6 +58,7 @@ enum class OpenFileResult {
     NoTermination,  // a file to send lacks the end record
     ReopenFailed,   // a checked file to send could not be read again from its start
     TooLarge,       // a file to send holds more characters than can be counted
+    Stopped,        // the user stopped the scan of a file to send
 };
 
 namespace TransferFileSize {
@@ -92,8 +106,11 @@ private:
 // was checked; records, when given, gets the check of the records that will
 // be sent. Receiving: creates sFileName empty and sets lFileSize to the size
 // expected from the drive. Anything open in file before is closed first.
+// stopped, asked between two pieces of the scan, ends it at once: a file of
+// gigabytes takes a while to read.
 OpenFileResult openTransferFile(TransferState &state, TransferFile &file,
-                                HexCheck::Result *records = nullptr);
+                                HexCheck::Result *records = nullptr,
+                                const std::function<bool()> &stopped = {});
 
 // True when receiving into path would empty a file that holds something: a
 // plain file of at least one character that may be written. A new or empty
@@ -103,5 +120,5 @@ bool receiveWouldReplaceData(const QString &path);
 // Never fails; may be repeated.
 void closeTransferFile(TransferFile &file);
 
-// The text a window shows for a result other than Ok (empty for Ok).
+// The text a window shows for a result other than Ok (empty for Ok and Stopped).
 QString openFileMessage(OpenFileResult result);

@@ -10,14 +10,10 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <utility>
 
 namespace {
-
-// How long one wait for the transmit queue lasts between two event pumps:
-// a full queue takes longer than this to empty at any rate page 1 offers.
-constexpr int kQueueWaitMsecs = 25;
-constexpr int kPauseSliceMsecs = 10;
 
 // A blank, then the number: built in one go, as the send loop shows a new
 // count for every character.
@@ -65,11 +61,11 @@ qint16 transferPercent(qint32 count, qint32 size)
                                           double(std::numeric_limits<qint16>::max())));
 }
 
-void pause(TransferClock &clock, qint16 seconds)
+void pause(TransferClock &clock, qint16 seconds, const std::function<bool()> &stop)
 {
     const double end = clock.seconds() + seconds;
-    while (clock.seconds() < end)
-        clock.waitForEvents(kPauseSliceMsecs);
+    for (double now = clock.seconds(); now < end && !stop(); now = clock.seconds())
+        clock.waitForEvents(int(std::ceil((end - now) * 1000)), stop);
 }
 
 TransferLoop::TransferLoop(TransferState &state, LinePort &port, TransferFile &file,
@@ -94,8 +90,10 @@ void TransferLoop::startRun()
 {
     m_done = false;
     m_shownCount = 0;
-    m_emptyReads = 0;
-    m_unstored.clear();
+    m_lastBlock = m_clock.seconds();
+    m_pausedFor = 0;
+    m_retrying = false;
+    m_heldCounted = 0;
     m_nextStore = 0;
     m_timedOut = false;
     m_fault = TransferFault::None;
@@ -194,34 +192,46 @@ bool TransferLoop::drainQueue()
 
 TransferLoop::Wait TransferLoop::waitForQueueBelow(qint64 limit)
 {
-    // Window events keep flowing while the line catches up, so the count
+    // Window events are handled while the line catches up, so the count
     // follows the line and a cancel ends even a send held by XOFF for ever.
-    for (;;) {
+    std::optional<Wait> result;
+    const auto settled = [&] {
         if (m_state.bAbortTransfer)
-            return Wait::Cancelled;
-        const qint64 queued = m_port.queuedOutput();
-        if (m_port.failed())
-            return Wait::Failed;
-        if (queued < limit)
-            return Wait::Ready;
-        m_port.waitForOutput(kQueueWaitMsecs);
-        m_clock.pumpEvents();
-    }
+            result = Wait::Cancelled;
+        else if (const qint64 queued = m_port.queuedOutput(); m_port.failed())
+            result = Wait::Failed;
+        else if (queued < limit)
+            result = Wait::Ready;
+        return result.has_value();
+    };
+    if (settled())
+        return *result;
+    m_port.wakeOn(LinePort::Wake::Output);
+    while (!result)
+        m_clock.waitForEvents(kRoomWaitMsecs, settled);
+    m_port.wakeOn(LinePort::Wake::Failure);
+    return *result;
 }
 
 TransferLoop::Wait TransferLoop::waitForDrain()
 {
     // The device may keep its last characters for as long as the drive holds
     // XOFF: the window keeps working meanwhile, and a cancel, whose close
-    // discards them, ends the wait.
-    for (;;) {
+    // discards them, ends the wait. The drain's end wakes the wait itself.
+    std::optional<Wait> result;
+    const auto settled = [&] {
         if (m_state.bAbortTransfer)
-            return Wait::Cancelled;
-        const LinePort::DrainStatus status = m_port.drain(kQueueWaitMsecs);
-        if (status != LinePort::DrainStatus::Pending)
-            return status == LinePort::DrainStatus::Done ? Wait::Ready : Wait::Failed;
-        m_clock.pumpEvents();
-    }
+            result = Wait::Cancelled;
+        else if (const LinePort::DrainStatus status = m_port.drain();
+                 status != LinePort::DrainStatus::Pending)
+            result = status == LinePort::DrainStatus::Done ? Wait::Ready : Wait::Failed;
+        return result.has_value();
+    };
+    m_port.wakeOn(LinePort::Wake::Output);
+    while (!result)
+        m_clock.waitForEvents(-1, settled);
+    m_port.wakeOn(LinePort::Wake::Failure);
+    return *result;
 }
 
 void TransferLoop::displayUpdate(qint16 percent)

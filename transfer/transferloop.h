@@ -5,6 +5,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
+
 struct TransferState;
 class LinePort;
 class TransferFile;
@@ -47,8 +49,8 @@ QString transferFaultMessage(TransferFault fault);
 // count of size in whole percent, exact halves to the even neighbour.
 qint16 transferPercent(qint32 count, qint32 size);
 
-// Waits seconds while handling window events.
-void pause(TransferClock &clock, qint16 seconds);
+// Waits seconds while handling window events, or until stop() holds.
+void pause(TransferClock &clock, qint16 seconds, const std::function<bool()> &stop);
 
 // One transfer run, from page 3's running state to its end state. The port
 // and the file are open when it starts and closed when it returns. A cancel
@@ -61,6 +63,11 @@ public:
                  TransferClock &clock);
 
     void run();
+
+    // The longest one wait for room in the transmit queue lasts: the device
+    // sends at line speed without telling, so the queue is looked at again
+    // after this long even when no event came.
+    static constexpr int kRoomWaitMsecs = 25;
 
     TransferOutcome outcome() const { return m_outcome; }
     TransferFault fault() const { return m_fault; }
@@ -77,10 +84,13 @@ private:
     Wait waitForDrain();
     void receiveLoop();
     bool emptyRead();
+    // Seconds the line has been silent since the last counted block, the
+    // pause apart.
+    double silence();
+    void waitForInput(double silent);
     bool receivedBlock(const QByteArray &received);
-    // Writes what arrived and is not in the file yet, of which uncounted
-    // characters are not in lByteCount yet; false once the run failed.
-    bool storeReceived(qsizetype uncounted = 0);
+    void gatherInput();
+    bool storeHeld();
     void displayUpdate(qint16 percent);
     void showCount(qint16 percent);
     void uncountDiscarded();
@@ -100,8 +110,10 @@ private:
     qint32 m_shownCount = 0;
     qint16 m_percentShown = 0;
     QString m_percentText;
-    qint16 m_emptyReads = 0;
-    QByteArray m_unstored;
+    double m_lastBlock = 0;   // when the last counted block came, or the run started
+    double m_pausedFor = 0;   // seconds of this silence spent in the pause
+    bool m_retrying = false;  // "Nothing to recieve... Retrying" shown for this silence
+    qint64 m_heldCounted = 0; // characters held for the file and already counted
     double m_nextStore = 0;
     bool m_timedOut = false;
     TransferOutcome m_outcome = TransferOutcome::NotRun;

@@ -8,30 +8,30 @@
 #include "transfer/transferstate.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <utility>
 
 namespace {
 
-// Counts of consecutive empty reads: past the first the status says the line
-// is silent and the loop pauses once; past the second it gives up.
-constexpr qint16 kEmptyReadsBeforeRetry = 1500;
-constexpr qint16 kEmptyReadsBeforeTimeout = 2500;
+// Seconds of silence on the line: past the first the status says the line
+// is silent and the loop pauses once; past the second it gives up. The pause
+// is not silence the line was given: the time-out comes a second of looking
+// after it, 4.5 s into a silence in all.
+constexpr double kSilenceBeforeRetry = 1.5;
+constexpr double kSilenceBeforeTimeout = 2.5;
 constexpr qint16 kPauseSeconds = 2;
-// How long an empty read waits for the line before the next read: the read
-// counts then measure silence, not the speed of the machine.
-constexpr int kLineWaitMsecs = 1;
 // How long the line gathers characters after a read that found some (the
 // port shortens it on a fast line). A drive delivers a character or two at a
 // time; reading each as it comes would wake the program a thousand times a
 // second for nothing the user can see. A few milliseconds later the next read
 // finds them all, and the end of data is seen at most this much later.
 constexpr int kGatherMsecs = 20;
-// What arrives goes into the file at least this often, in one write, and
-// before any window event is handled (a Cancel closes the file), so the
-// blocks of a fast line do not each cost a write and an event pump.
+// What arrives goes to the disk in one write at least this often, and at
+// once when the end of data, a fault or a silence comes; a Cancel's close
+// writes what is still held.
 constexpr double kStoreSeconds = 0.1;
-constexpr qsizetype kMostUnstored = 64 * 1024;
+constexpr qsizetype kMostHeld = 64 * 1024;
 // Past the expected size the percentage is measured against the count plus this.
 constexpr qint32 kSizeMargin = 1000;
 constexpr qint64 kMaxCount = std::numeric_limits<qint32>::max();
@@ -45,7 +45,7 @@ void TransferLoop::receiveLoop()
         if (received.isEmpty()) {
             // Only once everything the port still held has been stored.
             if (m_port.failed()) {
-                if (storeReceived())
+                if (storeHeld())
                     failRun(TransferFault::PortFailed);
                 return;
             }
@@ -56,14 +56,22 @@ void TransferLoop::receiveLoop()
         if (!receivedBlock(received))
             return;
     }
+    // The Cancel's close could not write what was held: the file is shorter
+    // than the count, and the user is told.
+    if (m_file.closeLostData()) {
+        m_state.lByteCount -= static_cast<qint32>(std::exchange(m_heldCounted, 0));
+        failRun(TransferFault::FileWriteFailed);
+        return;
+    }
     endRun();
 }
 
 bool TransferLoop::emptyRead()
 {
-    if (!storeReceived())
+    if (!storeHeld())
         return false;
-    if (m_emptyReads > kEmptyReadsBeforeTimeout) {
+    const double silent = silence();
+    if (silent > kSilenceBeforeTimeout) {
         m_view.showMessage(TransferText::kTimeout, false);
         if (!m_state.bAbortTransfer) {
             if (!m_file.write(QByteArray(1, kEndOfData))) {
@@ -73,65 +81,90 @@ bool TransferLoop::emptyRead()
             m_state.bAbortTransfer = true;
             m_timedOut = true;
         }
-    } else if (m_emptyReads > kEmptyReadsBeforeRetry) {
+        return true;
+    }
+    if (silent > kSilenceBeforeRetry) {
         setStatus(TransferText::kRetrying);
-        if (m_emptyReads == kEmptyReadsBeforeRetry + 1)
-            pause(m_clock, kPauseSeconds);
+        if (!std::exchange(m_retrying, true)) {
+            const double started = m_clock.seconds();
+            pause(m_clock, kPauseSeconds, [this] { return m_state.bAbortTransfer; });
+            m_pausedFor += m_clock.seconds() - started;
+        }
     }
-    ++m_emptyReads;
-    if (!m_state.bAbortTransfer) {
-        m_port.waitForInput(kLineWaitMsecs);
-        // Through a silent spell the page still paints what the last block
-        // brought, and a Cancel is not left waiting for the pause.
-        m_clock.pumpEvents();
-    }
+    if (!m_state.bAbortTransfer)
+        waitForInput(silence());
     return true;
+}
+
+double TransferLoop::silence()
+{
+    return m_clock.seconds() - m_lastBlock - m_pausedFor;
+}
+
+// Until characters come, a window event ends the run, or the silence
+// reaches its next step; nothing else wakes the program meanwhile.
+void TransferLoop::waitForInput(double silent)
+{
+    const double step = silent > kSilenceBeforeRetry ? kSilenceBeforeTimeout : kSilenceBeforeRetry;
+    // Just past the step, so that the next look finds the silence beyond it.
+    const int msecs = int(std::ceil((step - silent) * 1000)) + 1;
+    m_port.wakeOn(LinePort::Wake::Input);
+    m_clock.waitForEvents(msecs,
+                          [this] { return m_state.bAbortTransfer || m_port.inputWaiting(); });
+    m_port.wakeOn(LinePort::Wake::Failure);
 }
 
 bool TransferLoop::receivedBlock(const QByteArray &received)
 {
     // The block with the end of data is stored whole, as it arrived, and
     // counted up to the end of data, so the count is what the drive sent.
+    m_file.hold(received);
     const qsizetype endOfData = received.indexOf(kEndOfData);
     m_done = endOfData >= 0;
-    if (!m_done && m_emptyReads > kEmptyReadsBeforeRetry)
+    if (!m_done && m_retrying)
         setStatus(TransferText::kInProgress);
-    m_unstored += received;
-    const bool storeNow =
-        m_done || m_unstored.size() >= kMostUnstored || m_clock.seconds() >= m_nextStore;
-    if (storeNow && !storeReceived(received.size()))
-        return false;
-    m_emptyReads = 0;
-    const qint64 count = qint64(m_state.lByteCount) + (m_done ? endOfData : received.size());
+    m_lastBlock = m_clock.seconds();
+    m_pausedFor = 0;
+    m_retrying = false;
+    const qsizetype counted = m_done ? endOfData : received.size();
+    const qint64 count = qint64(m_state.lByteCount) + counted;
     if (count > kMaxCount) {
-        if (storeReceived(received.size()))
+        if (storeHeld())
             failRun(TransferFault::CountOverflow);
         return false;
     }
     m_state.lByteCount = static_cast<qint32>(count);
+    m_heldCounted += counted;
+    const bool storeNow = m_done || m_file.held() >= kMostHeld || m_clock.seconds() >= m_nextStore;
+    if (storeNow && !storeHeld())
+        return false;
     if (m_state.lByteCount > m_state.lFileSize)
         m_state.lFileSize = static_cast<qint32>(std::min(count + kSizeMargin, kMaxCount));
     const qint16 percent = transferPercent(m_state.lByteCount, m_state.lFileSize);
     displayUpdate(std::min<qint16>(percent, 100));
-    if (!m_done) {
-        m_port.gatherInput(kGatherMsecs);
-        if (m_unstored.isEmpty())
-            m_clock.pumpEvents();
-    }
+    if (!m_done)
+        gatherInput();
     return true;
 }
 
-bool TransferLoop::storeReceived(qsizetype uncounted)
+// False once the run failed; the count then says what the file holds.
+bool TransferLoop::storeHeld()
 {
-    if (m_unstored.isEmpty())
-        return true;
-    const QByteArray unstored = std::exchange(m_unstored, QByteArray());
-    if (!m_file.write(unstored)) {
-        // The count says what the file held before this write.
-        m_state.lByteCount -= static_cast<qint32>(unstored.size() - uncounted);
-        failRun(TransferFault::FileWriteFailed);
-        return false;
-    }
+    const qint64 counted = std::exchange(m_heldCounted, 0);
     m_nextStore = m_clock.seconds() + kStoreSeconds;
-    return true;
+    if (m_file.flush())
+        return true;
+    m_state.lByteCount -= static_cast<qint32>(counted);
+    failRun(TransferFault::FileWriteFailed);
+    return false;
+}
+
+// Lets the characters that follow gather on the line for the next read,
+// with window events handled meanwhile; only a Cancel or the port's loss
+// ends it early.
+void TransferLoop::gatherInput()
+{
+    m_port.wakeOn(LinePort::Wake::Failure);
+    m_clock.waitForEvents(m_port.gatherMsecs(kGatherMsecs),
+                          [this] { return m_state.bAbortTransfer || m_port.failed(); });
 }

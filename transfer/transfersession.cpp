@@ -38,10 +38,10 @@ bool TransferSession::receiveWouldReplaceData() const
     return ::receiveWouldReplaceData(m_state.sFileName);
 }
 
-FileOpening TransferSession::openFile()
+FileOpening TransferSession::openFile(const std::function<bool()> &stopped)
 {
     FileOpening opening;
-    opening.result = openTransferFile(m_state, m_file, &opening.records);
+    opening.result = openTransferFile(m_state, m_file, &opening.records, stopped);
     return opening;
 }
 

@@ -67,7 +67,7 @@ public:
     // True when receiving into the state's file would empty a file that holds something.
     bool receiveWouldReplaceData() const;
     // Opens the state's file for the state's kind of transfer; see openTransferFile.
-    FileOpening openFile();
+    FileOpening openFile(const std::function<bool()> &stopped = {});
     // Never fails; may be repeated.
     void closeFile();
     bool fileOpen() const { return m_file.isOpen(); }

@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
+
 // What the transfer loop needs of the progress page, so that the loop runs
 // with no widgets at all in tests.
 enum class ViewLabel { Status, ByteCount, Percent };
@@ -25,7 +27,7 @@ public:
     virtual void showMessage(const QString &text, bool critical) = 0;
 };
 
-// Time and the event pump, the loop's only link to the rest of the program
+// Time and the event loop, the loop's only link to the rest of the program
 // while it runs.
 class TransferClock
 {
@@ -36,15 +38,12 @@ public:
     virtual double seconds() = 0;
     // The date and time of day, for the record of when a run started.
     virtual QDateTime wallClock() { return QDateTime::currentDateTime(); }
-    // Handles every window event that is waiting, then returns. The program's
-    // clock skips a pump that comes within a few milliseconds of the last one,
-    // which no user can tell apart and which keeps the send loop fast.
+    // Handles every window event that is waiting, then returns. Only for a
+    // loop that is busy without waiting: every wait below handles events too.
     virtual void pumpEvents() = 0;
-    // Handles window events as they come for about msecs, without keeping a
-    // core busy; a clock that cannot wait just pumps once.
-    virtual void waitForEvents(int msecs)
-    {
-        Q_UNUSED(msecs);
-        pumpEvents();
-    }
+    // Handles events as they come, and sleeps while none do, until ready()
+    // holds or msecs have passed (never, when msecs is negative). ready() is
+    // asked first, and again after each event, so that whatever an event
+    // changes (a Cancel, characters on the line) ends the wait at once.
+    virtual void waitForEvents(int msecs, const std::function<bool()> &ready) = 0;
 };

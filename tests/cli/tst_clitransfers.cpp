@@ -173,6 +173,27 @@ private Q_SLOTS:
         QVERIFY(port.setDevice(driveDevice()) && port.setPortOpen(true));
     }
 
+    // A file of gigabytes takes seconds to read before anything is sent: a
+    // Ctrl-C then ends the command at once, and nothing reaches the drive.
+    void stopWhileTheFileToSendIsRead()
+    {
+        QVERIFY(startDrive(QByteArray(), 9600));
+        QFile big(path("big.jxf"));
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(2000000000));
+        big.close();
+        QProcess process;
+        startCli(process, {"send", path("big.jxf"), "--port", "COM1", "--json"}, m_windir.path());
+        // The port is opened first, then the file is read.
+        QVERIFY(m_sim->waitFor("OPENED", kPatience));
+        QVERIFY(::kill(pid_t(process.processId()), SIGINT) == 0);
+        const CliRun run = finishCli(process);
+        QFile::remove(path("big.jxf"));
+        QCOMPARE(run.exit, 130);
+        QCOMPARE(run.json().value("outcome").toString(), "cancelled");
+        QVERIFY(m_sim->waitFor("CLOSED", kPatience));
+        QCOMPARE(driveReceived(), 0);
+    }
+
     void timeOut_data()
     {
         QTest::addColumn<bool>("driveSends");

@@ -3,29 +3,26 @@
 #include "common/fakeclock.h"
 #include "transfer/lineport.h"
 
-#include <algorithm>
 #include <QList>
 #include <QStringList>
+
+#include <algorithm>
+#include <cmath>
 #include <utility>
 
-// A serial line for the loop without a device. Receiving plays a script of
-// reads; sending keeps a transmit queue that the line empties a few
-// characters per wait unless the drive holds XOFF. Every use of the port
-// after it was closed is counted, so tests can show that a cancel is obeyed.
+// A serial line for the loop without a device, on the fake clock's time.
+// Receiving: pieces arrive at their times, and a read takes all that has
+// arrived. Sending: the line takes the queue's characters at its rate unless
+// the drive holds XOFF. Every use of the port after it was closed is
+// counted, so tests can show that a cancel is obeyed.
 class FakePort : public LinePort
 {
 public:
-    // Receiving: each entry is what one read returns (empty = a silent read).
-    QList<QByteArray> script;
-    bool failWhenScriptEnds = false;
-    int reads = 0;
-    int lineWaits = 0;
-    int gatherWaits = 0;
-    int lastDataRead = 0; // the number of the last read that returned something
-    QList<double> readTimes;
-    // Receiving from a paced line instead of a script (needs the clock): each
-    // piece is on the line from its time on, and a read takes all that arrived.
+    // Receiving: each piece is on the line from its time on.
     QList<std::pair<double, QByteArray>> arrivals;
+    bool failWhenArrivalsEnd = false;
+    int reads = 0;
+    int lastDataRead = 0; // the number of the last read that returned something
 
     // Sending.
     QByteArray sent; // what has left the queue; past a close, what reached the drive
@@ -33,9 +30,8 @@ public:
     qint64 limit = 512;
     qint64 maxQueued = 0;
     bool overflowed = false;
-    int linePerWait = 4;
+    double charsPerSecond = 960; // 9600 baud
     bool xoff = false;
-    int outputWaits = 0;
     int failAfterOutputs = -1;
     int outputs = 0;
     int drains = 0;
@@ -44,20 +40,24 @@ public:
     // drain waits, until a close discards them (a drive that never sends XON).
     qint64 heldInDevice = 0;
     qint64 discardedByClose = 0;
-    static constexpr int kMaxPendingDrains = 10000;
 
+    Wake wake = Wake::Failure;
     bool isOpen = true;
     bool hasFailed = false;
     int closes = 0;
     int usedWhileClosed = 0;
 
-    FakeClock *clock = nullptr; // waits for the line let this much time pass
+    FakeClock *clock = nullptr;
     QStringList *log = nullptr; // shared with the view to see the order of events
 
-    void addSilence(int count)
+    // Blocks one after the other, spacing seconds apart, from the start.
+    void addBlocks(const QList<QByteArray> &blocks, double spacing = 0.1)
     {
-        for (int i = 0; i < count; ++i)
-            script.append(QByteArray());
+        double at = arrivals.isEmpty() ? 0.0 : arrivals.last().first + spacing;
+        for (const QByteArray &block : blocks) {
+            arrivals.append({at, block});
+            at += spacing;
+        }
     }
 
     bool output(const QByteArray &data) override
@@ -69,6 +69,7 @@ public:
             return false;
         }
         ++outputs;
+        moveLine();
         queue += data;
         maxQueued = std::max<qint64>(maxQueued, queue.size());
         overflowed = overflowed || queue.size() > limit;
@@ -79,52 +80,25 @@ public:
         if (!usable())
             return QByteArray();
         ++reads;
-        readTimes.append(clock ? clock->now : 0.0);
         QByteArray data;
-        while (!arrivals.isEmpty() && clock && arrivals.first().first <= clock->now)
+        while (due())
             data += arrivals.takeFirst().second;
-        if (reads <= script.size())
-            data = script.at(reads - 1);
-        else
-            hasFailed = hasFailed || failWhenScriptEnds;
+        if (arrivals.isEmpty() && failWhenArrivalsEnd)
+            hasFailed = true;
         if (!data.isEmpty())
             lastDataRead = reads;
         return data;
     }
-    bool waitForInput(int msecs) override
+    bool inputWaiting() override { return usable() && (hasFailed || due()); }
+    qint64 queuedOutput() override
     {
         if (!usable())
-            return false;
-        ++lineWaits;
-        if (!arrivals.isEmpty() && clock && arrivals.first().first <= clock->now + msecs / 1000.0) {
-            clock->now = std::max(clock->now, arrivals.first().first);
-            return true;
-        }
-        pass(msecs);
-        return false;
+            return 0;
+        moveLine();
+        return queue.size();
     }
-    void gatherInput(int msecs) override
-    {
-        if (!usable())
-            return;
-        ++gatherWaits;
-        pass(msecs);
-    }
-    qint64 queuedOutput() override { return usable() ? queue.size() : 0; }
     qint64 outBufferSize() const override { return limit; }
-    void waitForOutput(int msecs) override
-    {
-        if (!usable())
-            return;
-        ++outputWaits;
-        pass(msecs);
-        if (xoff)
-            return;
-        const qsizetype moved = std::min<qsizetype>(linePerWait, queue.size());
-        sent += queue.left(moved);
-        queue.remove(0, moved);
-    }
-    DrainStatus drain(int msecs) override
+    DrainStatus drain() override
     {
         if (!usable())
             return DrainStatus::Failed;
@@ -133,19 +107,15 @@ public:
         note(QStringLiteral("drain"));
         if (hasFailed)
             return DrainStatus::Failed;
-        if (heldInDevice == 0)
-            return DrainStatus::Done;
-        // A loop that never gives way while it waits fails here instead of hanging.
-        if (drains > kMaxPendingDrains)
-            return DrainStatus::Failed;
-        pass(msecs);
-        return DrainStatus::Pending;
+        return heldInDevice == 0 ? DrainStatus::Done : DrainStatus::Pending;
     }
+    void wakeOn(Wake what) override { wake = what; }
     bool failed() const override { return hasFailed; }
     void close() override
     {
         ++closes;
         if (isOpen) {
+            moveLine();
             note(QStringLiteral("port closed"));
             const qint64 fromDevice = std::min<qint64>(heldInDevice, sent.size());
             discardedByClose = queue.size() + fromDevice;
@@ -157,16 +127,33 @@ public:
     qint64 discarded() const override { return discardedByClose; }
 
 private:
+    double m_lineMoved = 0; // when the line last took characters
+
     bool usable()
     {
         if (!isOpen)
             ++usedWhileClosed;
         return isOpen;
     }
-    void pass(int msecs)
+    bool due() const
     {
-        if (clock)
-            clock->now += msecs / 1000.0;
+        return !arrivals.isEmpty() && clock && arrivals.first().first <= clock->now;
+    }
+    // What the line took since it was last looked at.
+    void moveLine()
+    {
+        const double now = clock ? clock->now : 0.0;
+        if (queue.isEmpty() || xoff) {
+            m_lineMoved = now;
+            return;
+        }
+        const auto moved = qsizetype(std::floor((now - m_lineMoved) * charsPerSecond));
+        if (moved <= 0)
+            return;
+        const qsizetype taken = std::min<qsizetype>(moved, queue.size());
+        m_lineMoved = taken < moved ? now : m_lineMoved + double(taken) / charsPerSecond;
+        sent += queue.left(taken);
+        queue.remove(0, taken);
     }
     void note(const QString &event)
     {

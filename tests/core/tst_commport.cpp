@@ -8,8 +8,8 @@
 #include "transfer/transferloop.h"
 #include "transfer/transferstate.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -36,17 +36,48 @@ TransferChoices line(qint16 portNumber, qint32 baudRate, const QString &device =
     return choices;
 }
 
-// Input until count characters have come, waiting on the port between reads.
+// Input until count characters have come, waiting in the event loop for the
+// port to say that more are there, as the transfer loop does.
 QByteArray collect(CommPort &port, qsizetype count)
 {
     QByteArray data;
-    QElapsedTimer waited;
-    waited.start();
-    while (data.size() < count && waited.elapsed() < kPatience) {
+    SystemTransferClock clock;
+    QDeadlineTimer patience(kPatience);
+    while (data.size() < count && !patience.hasExpired()) {
+        port.wakeOn(LinePort::Wake::Input);
+        clock.waitForEvents(int(patience.remainingTime()), [&port] { return port.inputWaiting(); });
         data += port.input();
-        port.waitForInput(10);
     }
+    port.wakeOn(LinePort::Wake::Failure);
     return data;
+}
+
+// Until the port has handed everything queued to the device.
+bool sendQueued(CommPort &port)
+{
+    port.wakeOn(LinePort::Wake::Output);
+    SystemTransferClock().waitForEvents(kPatience, [&port] { return port.queuedOutput() == 0; });
+    port.wakeOn(LinePort::Wake::Failure);
+    return port.queuedOutput() == 0;
+}
+
+LinePort::DrainStatus drained(CommPort &port)
+{
+    LinePort::DrainStatus status = LinePort::DrainStatus::Pending;
+    port.wakeOn(LinePort::Wake::Output);
+    SystemTransferClock().waitForEvents(kPatience, [&] {
+        status = port.drain();
+        return status != LinePort::DrainStatus::Pending;
+    });
+    port.wakeOn(LinePort::Wake::Failure);
+    return status;
+}
+
+// The drive holds the line: XOFF, then a character that arrives after it
+// and so shows that the port's side has taken the XOFF too.
+bool holdLine(Pty &pty, CommPort &port)
+{
+    return pty.send(QByteArray(1, kXoff) + 'h') && collect(port, 1) == "h";
 }
 
 QByteArray lineSafeBytes(int size)
@@ -57,11 +88,6 @@ QByteArray lineSafeBytes(int size)
             data.append(char(c));
     }
     return data;
-}
-
-void settle()
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
 }
 
 } // namespace
@@ -154,7 +180,11 @@ void TestCommPort::openCommPort()
     CommSettings expected;
     expected.baudRate = baudRate;
     QCOMPARE(port.settings(), expected);
-    QCOMPARE(port.outBufferSize(), 512);
+    // The queue outlasts a wait for room even at the fastest rate offered:
+    // the line never runs dry while the loop waits.
+    const qint64 fastest =
+        *std::max_element(SerialLink::kBaudRates.begin(), SerialLink::kBaudRates.end());
+    QVERIFY(port.outBufferSize() * 10 * 1000 > fastest * TransferLoop::kRoomWaitMsecs);
     // Only XON may end an XOFF, and the port sends XOFF when it is full.
     termios tio{};
     QCOMPARE(::tcgetattr(int(port.handle()), &tio), 0);
@@ -194,7 +224,7 @@ void TestCommPort::closedPortIsHarmless()
     QVERIFY(linkCom(1, pty.slave()));
     QVERIFY(::openCommPort(port, line(1, 9600)));
     QVERIFY(pty.send("abc"));
-    settle();
+    QTRY_COMPARE_WITH_TIMEOUT(port.inBufferCount(), 3, kPatience);
     closeCommPort(port);
     closeCommPort(port);
     QCOMPARE(port.inBufferCount(), 0);
@@ -218,11 +248,10 @@ void TestCommPort::inputReturnsEverythingInOrder()
     }
     const QByteArray first = expected.left(100);
     QVERIFY(pty.send(first));
-    settle();
-    // An event pump lets Qt read the first part into a buffer of its own.
+    QTRY_VERIFY_WITH_TIMEOUT(port.inputWaiting(), kPatience);
+    // Events handled between the two parts take nothing off the line.
     QCoreApplication::processEvents();
     QVERIFY(pty.send(expected.mid(100)));
-    settle();
     QCOMPARE(collect(port, expected.size()), expected);
     QVERIFY(port.input().isEmpty());
     QVERIFY(!port.failed());
@@ -248,26 +277,19 @@ void TestCommPort::onlyXonResumesOutput()
     CommPort port;
     QVERIFY(openOnPty(pty, port, 9600));
 
-    QVERIFY(pty.send(QByteArray(1, kXoff)));
-    settle();
+    QVERIFY(holdLine(pty, port));
+    // The device refuses them: without flow control they would be on the line.
     QVERIFY(port.output("hello"));
-    port.waitForOutput(50);
     QCOMPARE(port.queuedOutput(), 5);
-    QVERIFY(!pty.readable(100));
-
+    port.wakeOn(LinePort::Wake::Output);
     QVERIFY(pty.send("A")); // any other character leaves the line held
-    settle();
-    port.waitForOutput(50);
-    QVERIFY(!pty.readable(100));
     QCOMPARE(collect(port, 1), QByteArray("A"));
+    QCOMPARE(port.queuedOutput(), 5);
+    QCOMPARE(pty.waiting(), 0);
 
     QVERIFY(pty.send(QByteArray(1, kXon)));
-    QElapsedTimer waited;
-    waited.start();
-    while (port.queuedOutput() > 0 && waited.elapsed() < kPatience)
-        port.waitForOutput(10);
-    QCOMPARE(port.queuedOutput(), 0);
-    QCOMPARE(port.drain(kPatience), LinePort::DrainStatus::Done);
+    QVERIFY(sendQueued(port));
+    QCOMPARE(drained(port), LinePort::DrainStatus::Done);
     QCOMPARE(pty.receive(5), QByteArray("hello"));
     QVERIFY(!port.failed());
 }
@@ -277,8 +299,7 @@ void TestCommPort::closeDiscardsQueuedOutput()
     Pty pty;
     CommPort port;
     QVERIFY(openOnPty(pty, port, 9600));
-    QVERIFY(pty.send(QByteArray(1, kXoff)));
-    settle();
+    QVERIFY(holdLine(pty, port));
     QVERIFY(port.output(QByteArray(100, 'q')));
     QCOMPARE(port.queuedOutput(), 100);
     closeCommPort(port);
@@ -302,13 +323,8 @@ void TestCommPort::closeKeepsWhatTheLineTook()
     QVERIFY(openOnPty(pty, port, 9600));
     const QByteArray taken = lineSafeBytes(12000);
     QVERIFY(port.output(taken));
-    QElapsedTimer waited;
-    waited.start();
-    while (port.queuedOutput() > 0 && waited.elapsed() < kPatience)
-        port.waitForOutput(10);
-    QCOMPARE(port.queuedOutput(), 0);
-    QVERIFY(pty.send(QByteArray(1, kXoff)));
-    settle();
+    QVERIFY(sendQueued(port));
+    QVERIFY(holdLine(pty, port));
     QVERIFY(port.output(QByteArray(100, 'q')));
     closeCommPort(port);
     QCOMPARE(port.discarded(), 100);
@@ -321,17 +337,12 @@ void TestCommPort::hangUpIsAFailure()
     CommPort port;
     QVERIFY(openOnPty(pty, port, 9600));
     QVERIFY(pty.send("last words"));
-    settle();
-    // Read by Qt during an event pump before the hang-up, and still returned.
-    QCoreApplication::processEvents();
-    pty.closeMaster();
     QCOMPARE(collect(port, 10), QByteArray("last words"));
-    QElapsedTimer waited;
-    waited.start();
-    while (!port.failed() && waited.elapsed() < kPatience) {
-        port.input();
-        port.waitForInput(10);
-    }
+    pty.closeMaster();
+    // A wait for input ends with the hang-up, and the next read tells it.
+    port.wakeOn(LinePort::Wake::Input);
+    SystemTransferClock().waitForEvents(-1, [&port] { return port.inputWaiting(); });
+    QVERIFY(port.input().isEmpty());
     QVERIFY(port.failed());
     QVERIFY(!port.output("x"));
     closeCommPort(port);
@@ -378,24 +389,33 @@ void TestCommPort::sendHeldByXoffLosesNothing()
     TransferState state;
     state.iTransferType = TransferType::kJxfToDrive;
     state.sFileName = dir.filePath(QStringLiteral("params.jxf"));
-    const QByteArray content = lineSafeBytes(3000) + ":00000001FF\r\n";
+    // Far more than the pseudo-terminal holds, so that the XOFF comes while
+    // the port still has most of it to send.
+    const QByteArray content = lineSafeBytes(200000) + ":00000001FF\r\n";
     QFile out(state.sFileName);
     QVERIFY(out.open(QIODevice::WriteOnly) && out.write(content) == content.size());
     out.close();
     TransferFile file;
     QCOMPARE(openTransferFile(state, file), OpenFileResult::Ok);
 
-    // The drive holds the line for a while, then reads the rest only once the
-    // port has been closed: what was sent must survive the close.
+    // The drive holds the line for a while as a UART's receiver does: what
+    // is already on its way when it sends XOFF is taken, anything that comes
+    // later is overrun (a real drive would lose it). Then it reads the rest,
+    // the last of it only once the port has been closed: what was sent must
+    // survive the close.
     QByteArray received;
+    qsizetype overrun = -1;
     std::atomic<bool> closed = false;
-    std::thread drive([&pty, &received, &closed, size = content.size()] {
+    std::thread drive([&pty, &received, &overrun, &closed, size = content.size()] {
         received = pty.receive(1000);
         pty.send(QByteArray(1, kXoff));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        received += pty.receive(pty.waiting(), 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        overrun = pty.waiting();
         pty.send(QByteArray(1, kXon));
-        for (int waited = 0; !closed && waited < kPatience; waited += 10)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        while (!closed && received.size() < size)
+            received += pty.receive(1, 10);
         received += pty.receive(size - received.size());
     });
     FakeView view;
@@ -403,6 +423,7 @@ void TestCommPort::sendHeldByXoffLosesNothing()
     closed = true;
     drive.join();
 
+    QCOMPARE(overrun, 0);
     QCOMPARE(outcome, TransferOutcome::Completed);
     QCOMPARE(state.lByteCount, content.size());
     QCOMPARE(received.size(), content.size());

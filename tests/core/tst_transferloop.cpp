@@ -13,6 +13,11 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <atomic>
+#include <limits>
+#include <optional>
+#include <thread>
+
 namespace {
 
 constexpr char kEnd = 26;
@@ -58,14 +63,25 @@ struct Rig
             QVERIFY(file.create(fileName));
     }
     // What page 3's Cancel does inside a pump.
+    void cancelNow()
+    {
+        state.bAbortTransfer = true;
+        closeTransferFile(file);
+        port.close();
+    }
     void cancelAtPump(int wanted)
     {
         clock.onPump = [this, wanted](int pump) {
-            if (pump != wanted)
-                return;
-            state.bAbortTransfer = true;
-            closeTransferFile(file);
-            port.close();
+            if (pump == wanted)
+                cancelNow();
+        };
+    }
+    // The first event at or after at seconds on the clock.
+    void cancelAt(double at)
+    {
+        clock.onPump = [this, at](int) {
+            if (clock.now >= at && port.isOpen)
+                cancelNow();
         };
     }
     void run()
@@ -106,6 +122,7 @@ void verifyEndState(const Rig &rig)
 
 Q_DECLARE_METATYPE(TransferOutcome)
 Q_DECLARE_METATYPE(TransferFault)
+Q_DECLARE_METATYPE(LinePort::Wake)
 
 class TestTransferLoop : public QObject
 {
@@ -123,15 +140,21 @@ private Q_SLOTS:
     void receiveRaisesExpectedSize_data();
     void receiveRaisesExpectedSize();
     void silentLineTimesOut();
+    void silenceIsMeasuredInTime_data();
+    void silenceIsMeasuredInTime();
     void blockAfterRetryRestoresStatus();
     void pacedLineIsReadInGatheredBlocks();
-    void cancelDuringSilenceIsNotLeftForThePause();
+    void eventsAreHandledWhileTheLoopWaits_data();
+    void eventsAreHandledWhileTheLoopWaits();
+    void cancelInThePauseEndsTheRunAtOnce();
+    void cancelKeepsWhatIsHeldBack();
     void cancel_data();
     void cancel();
     void queueFollowsTheLine();
     void faults_data();
     void faults();
     void pauseHandlesEventsForItsSeconds();
+    void waitEndsWithTheEventThatReadiesIt();
 };
 
 void TestTransferLoop::startOfRunUpdatesPageInOrder()
@@ -258,7 +281,7 @@ void TestTransferLoop::receiveCountsUpToTheEndOfData()
     rig.prepareReceive(TransferType::kMmiDump);
     const QByteArray first = pattern(60);
     const QByteArray second = pattern(40);
-    rig.port.script = {first, second, last};
+    rig.port.addBlocks({first, second, last});
     rig.run();
 
     QCOMPARE(rig.outcome, TransferOutcome::Completed);
@@ -293,8 +316,8 @@ void TestTransferLoop::receiveRaisesExpectedSize()
     Rig rig;
     rig.prepareReceive(type);
     for (int size : blocks)
-        rig.port.script.append(pattern(size));
-    rig.port.script.append(QByteArray(1, kEnd));
+        rig.port.addBlocks({pattern(size)});
+    rig.port.addBlocks({QByteArray(1, kEnd)});
     rig.run();
 
     QCOMPARE(rig.state.lFileSize, finalSize);
@@ -307,31 +330,31 @@ void TestTransferLoop::silentLineTimesOut()
 {
     Rig rig;
     rig.prepareReceive(TransferType::kMmiDump);
-    int readAtRetry = 0;
-    int readAtMessage = 0;
+    double retryAt = -1;
+    double messageAt = -1;
+    int readsInPause = 0;
     rig.view.onCall = [&](const QString &call) {
-        if (call == QStringLiteral("status=") + TransferText::kRetrying && readAtRetry == 0)
-            readAtRetry = rig.port.reads;
+        if (call == QStringLiteral("status=") + TransferText::kRetrying && retryAt < 0)
+            retryAt = rig.clock.now;
         if (call.startsWith(QStringLiteral("message=")))
-            readAtMessage = rig.port.reads;
+            messageAt = rig.clock.now;
+    };
+    rig.clock.onPump = [&](int) {
+        if (retryAt >= 0 && rig.clock.now < retryAt + 2.0 && rig.port.reads > 2)
+            ++readsInPause;
     };
     rig.run();
 
-    QCOMPARE(readAtRetry, 1502);
-    QCOMPARE(readAtMessage, 2502);
-    QCOMPARE(rig.port.reads, 2502);
+    // 1.5 s of silence, the 2 s pause, then 1 s more: the line is read only
+    // when the silence reaches a step, and not at all during the pause.
+    QVERIFY2(retryAt > 1.5 && retryAt < 1.51, qPrintable(QString::number(retryAt)));
+    QVERIFY2(messageAt > 4.5 && messageAt < 4.51, qPrintable(QString::number(messageAt)));
+    QCOMPARE(readsInPause, 0);
+    QCOMPARE(rig.port.reads, 3);
+    QCOMPARE(rig.port.wake, LinePort::Wake::Failure);
     QCOMPARE(rig.view.messages, QStringList{TransferText::kTimeout});
     QCOMPARE(rig.view.messageCritical, QList<bool>{false});
-    // Reads 1502 to 2501 set and repaint the status; only 1502 pauses, 2 s.
-    QCOMPARE(rig.view.callsOf(QStringLiteral("status=Nothing")).size(), 1000);
-    QCOMPARE(rig.view.callsOf(QStringLiteral("repaint:status")).size(), 1000);
-    const QList<double> &at = rig.port.readTimes;
-    QVERIFY(at[1502] - at[1501] >= 2.0);
-    QVERIFY(at[1502] - at[1501] < 2.1);
-    QVERIFY(at[1501] - at[1500] < 0.01);
-    QVERIFY(at[2501] - at[2500] < 0.01);
-    // Every empty read but the last waited for the line.
-    QCOMPARE(rig.port.lineWaits, 2501);
+    QCOMPARE(rig.view.callsOf(QStringLiteral("status=Nothing")).size(), 1);
 
     QCOMPARE(rig.outcome, TransferOutcome::TimedOut);
     QCOMPARE(rig.stored(), QByteArray(1, kEnd));
@@ -342,29 +365,63 @@ void TestTransferLoop::silentLineTimesOut()
     verifyEndState(rig);
 }
 
+// However long one step of a wait lasts (a millisecond here, a scheduler
+// tick of 15.6 ms elsewhere), the steps of a silence come after the same time.
+void TestTransferLoop::silenceIsMeasuredInTime_data()
+{
+    QTest::addColumn<double>("step");
+    QTest::addColumn<double>("silence");
+    QTest::addColumn<bool>("retried");
+    QTest::addColumn<TransferOutcome>("outcome");
+
+    const auto completed = TransferOutcome::Completed;
+    for (const double step : {0.001, 0.0156}) {
+        const QByteArray tick = QByteArray::number(step * 1000) + " ms steps, ";
+        QTest::newRow(tick + "1.4 s") << step << 1.4 << false << completed;
+        QTest::newRow(tick + "1.6 s") << step << 1.6 << true << completed;
+        QTest::newRow(tick + "4.4 s") << step << 4.4 << true << completed;
+        QTest::newRow(tick + "4.6 s") << step << 4.6 << true << TransferOutcome::TimedOut;
+    }
+}
+
+void TestTransferLoop::silenceIsMeasuredInTime()
+{
+    QFETCH(double, step);
+    QFETCH(double, silence);
+    QFETCH(bool, retried);
+    QFETCH(TransferOutcome, outcome);
+
+    Rig rig;
+    rig.clock.step = step;
+    rig.prepareReceive(TransferType::kMmiDump);
+    rig.port.arrivals = {{0.0, "abc"}, {silence, QByteArray(1, kEnd)}};
+    rig.run();
+
+    QCOMPARE(rig.outcome, outcome);
+    QCOMPARE(!rig.view.callsOf(QStringLiteral("status=Nothing")).isEmpty(), retried);
+    QCOMPARE(rig.stored(), QByteArray("abc\x1a"));
+}
+
 void TestTransferLoop::blockAfterRetryRestoresStatus()
 {
     Rig rig;
     rig.prepareReceive(TransferType::kMmiDump);
-    rig.port.addSilence(1600);
-    rig.port.script.append("abc");
-    rig.port.addSilence(1501); // one short of the retry status: the count restarted
-    rig.port.script.append(QByteArray(1, kEnd));
+    // It comes during the pause, and 1.4 s more of silence after it are not
+    // enough for the status again: the silence starts anew with each block.
+    rig.port.arrivals = {{1.6, "abc"}, {3.5 + 1.4, QByteArray(1, kEnd)}};
     rig.run();
 
-    QStringList expected{TransferText::kInProgress};
-    for (int i = 0; i < 99; ++i)
-        expected.append(TransferText::kRetrying);
-    expected << TransferText::kInProgress << TransferText::kComplete;
-    QCOMPARE(rig.view.callsOf(QStringLiteral("status=")), expected);
+    QCOMPARE(rig.view.callsOf(QStringLiteral("status=")),
+             QStringList({TransferText::kInProgress, TransferText::kRetrying,
+                          TransferText::kInProgress, TransferText::kComplete}));
     QCOMPARE(rig.outcome, TransferOutcome::Completed);
     QCOMPARE(rig.stored(), QByteArray("abc\x1a"));
 }
 
 // A drive hands over two characters every 2 ms, as at 9600 baud, then falls
-// silent. The loop lets them gather between reads and stores several reads
-// in one write, and the silence is still counted in empty reads of a
-// millisecond each.
+// silent. The loop lets them gather between reads, writes many reads in one
+// go, and a window event never finds less than was counted in the file and
+// what it holds back (a Cancel closes the file, which writes those).
 void TestTransferLoop::pacedLineIsReadInGatheredBlocks()
 {
     Rig rig;
@@ -373,18 +430,15 @@ void TestTransferLoop::pacedLineIsReadInGatheredBlocks()
     for (int i = 0; i < text.size(); i += 2)
         rig.port.arrivals.append({i / 1000.0, text.mid(i, 2)});
     const double lastArrival = rig.port.arrivals.last().first;
-    int readAtRetry = 0;
     double retryAt = 0;
     rig.view.onCall = [&](const QString &call) {
-        if (call == QStringLiteral("status=") + TransferText::kRetrying && readAtRetry == 0) {
-            readAtRetry = rig.port.reads;
+        if (call == QStringLiteral("status=") + TransferText::kRetrying && retryAt == 0)
             retryAt = rig.clock.now;
-        }
     };
-    // A Cancel in any pump closes the file: by then it holds all that was counted.
+    // What a Cancel's close would keep: the file and what it holds back.
     int pumpsBeforeStored = 0;
     rig.clock.onPump = [&](int) {
-        if (rig.stored().size() != rig.state.lByteCount)
+        if (rig.stored().size() + rig.file.held() != rig.state.lByteCount)
             ++pumpsBeforeStored;
     };
     const qint64 writesBefore = ProcStats::field("/proc/self/io", "syscw:");
@@ -400,29 +454,87 @@ void TestTransferLoop::pacedLineIsReadInGatheredBlocks()
     // Blocks of many pieces, not a read for every piece.
     QVERIFY2(rig.port.lastDataRead * 5 < text.size() / 2,
              qPrintable(QString::number(rig.port.lastDataRead)));
-    QCOMPARE(rig.port.gatherWaits, rig.port.lastDataRead);
-    // No gathering wait counts as an empty read, nor lengthens the silence.
-    QCOMPARE(readAtRetry, rig.port.lastDataRead + 1502);
-    QCOMPARE(rig.port.reads, rig.port.lastDataRead + 2502);
-    QVERIFY2(retryAt - lastArrival >= 1.5 && retryAt - lastArrival < 1.6,
+    // No gathering lengthens the silence.
+    QVERIFY2(retryAt - lastArrival > 1.5 && retryAt - lastArrival < 1.51,
              qPrintable(QString::number(retryAt - lastArrival)));
 }
 
-void TestTransferLoop::cancelDuringSilenceIsNotLeftForThePause()
+// An event that comes while the loop waits is handled then, before the
+// characters that follow it on the line are read: while it waits for input,
+// for room in the transmit queue, and in the pause.
+void TestTransferLoop::eventsAreHandledWhileTheLoopWaits_data()
+{
+    QTest::addColumn<double>("eventAt");
+    QTest::addColumn<LinePort::Wake>("wake"); // what the port was to wake on then
+    QTest::newRow("for input") << 0.5 << LinePort::Wake::Input;
+    QTest::newRow("in the pause") << 2.5 << LinePort::Wake::Failure;
+    QTest::newRow("for room") << 0.2 << LinePort::Wake::Output;
+}
+
+void TestTransferLoop::eventsAreHandledWhileTheLoopWaits()
+{
+    QFETCH(double, eventAt);
+    QFETCH(LinePort::Wake, wake);
+
+    Rig rig;
+    const bool sending = wake == LinePort::Wake::Output;
+    if (sending) {
+        rig.prepareSend(pattern(1000));
+    } else {
+        rig.prepareReceive(TransferType::kMmiDump);
+        rig.port.arrivals = {{0.0, "abc"}, {eventAt + 0.01, QByteArray(1, kEnd)}};
+    }
+    double handledAt = -1;
+    int readsBefore = -1;
+    std::optional<LinePort::Wake> wakeThen;
+    rig.clock.onPump = [&](int) {
+        if (handledAt < 0 && rig.clock.now >= eventAt) {
+            handledAt = rig.clock.now;
+            readsBefore = rig.port.reads;
+            wakeThen = rig.port.wake;
+        }
+    };
+    rig.run();
+
+    QCOMPARE(rig.outcome, TransferOutcome::Completed);
+    QVERIFY2(handledAt >= eventAt && handledAt <= eventAt + rig.clock.step,
+             qPrintable(QString::number(handledAt)));
+    QCOMPARE(wakeThen, wake);
+    if (!sending) {
+        QCOMPARE(rig.stored(), QByteArray("abc\x1a"));
+        QVERIFY(readsBefore < rig.port.lastDataRead);
+    }
+}
+
+void TestTransferLoop::cancelInThePauseEndsTheRunAtOnce()
 {
     Rig rig;
     rig.prepareReceive(TransferType::kMmiDump);
-    rig.port.script = {"abc"};
-    rig.port.addSilence(3000);
-    // The first pump follows the block; the tenth comes during the silence.
-    rig.cancelAtPump(10);
+    rig.port.arrivals = {{0.0, "abc"}};
+    rig.cancelAt(2.0);
     rig.run();
 
     QCOMPARE(rig.outcome, TransferOutcome::CancelledWhileReceiving);
-    QVERIFY2(rig.port.reads < 100, qPrintable(QString::number(rig.port.reads)));
-    QVERIFY(rig.view.callsOf(QStringLiteral("status=Nothing")).isEmpty());
+    QCOMPARE(rig.view.callsOf(QStringLiteral("status=Nothing")).size(), 1);
+    // The pause would have lasted until 3.5 s.
+    QVERIFY2(rig.clock.now < 2.01, qPrintable(QString::number(rig.clock.now)));
     QCOMPARE(rig.stored(), QByteArray("abc"));
     verifyEndState(rig);
+}
+
+// Blocks wait a moment to go to the disk together; a Cancel in between, whose
+// close writes them, still keeps every character that was counted.
+void TestTransferLoop::cancelKeepsWhatIsHeldBack()
+{
+    Rig rig;
+    rig.prepareReceive(TransferType::kMmiDump);
+    rig.port.arrivals = {{0.0, "abc"}, {0.03, "def"}, {0.06, "ghi"}};
+    rig.cancelAt(0.07);
+    rig.run();
+
+    QCOMPARE(rig.outcome, TransferOutcome::CancelledWhileReceiving);
+    QCOMPARE(rig.state.lByteCount, 9);
+    QCOMPARE(rig.stored(), QByteArray("abcdefghi"));
 }
 
 void TestTransferLoop::cancel_data()
@@ -435,8 +547,8 @@ void TestTransferLoop::cancel_data()
     QTest::addColumn<TransferOutcome>("outcome");
     QTest::addColumn<int>("count"); // -1: some, but not all
 
-    // The fake line moves characters on only while the loop waits for it, so
-    // what a send had handed over sits in the queue that the cancel discards.
+    // Time passes only while the loop waits, so what a send handed over
+    // before its first wait sits in the queue that the cancel discards.
     const QByteArray eight("ABCDEFGH");
     const auto sent = TransferOutcome::CancelledWhileSending;
     QTest::newRow("while sending") << true << eight << false << 0 << 3 << sent << 0;
@@ -448,9 +560,10 @@ void TestTransferLoop::cancel_data()
         << true << pattern(600) << true << 0 << 700 << sent << 0;
     QTest::newRow("while draining under XOFF")
         << true << QByteArray("ABC") << true << 0 << 6 << sent << 0;
-    // 8 pumps for 8 characters, 2 while the queue empties, then the drain's.
+    // 8 pumps for 8 characters, one for the last pass, about 9 while the
+    // queue empties at 960 characters a second, then the drain's.
     QTest::newRow("while the device holds the last characters")
-        << true << eight << false << 3 << 15 << sent << 5;
+        << true << eight << false << 3 << 40 << sent << 5;
     QTest::newRow("while receiving")
         << false << eight << false << 0 << 1 << TransferOutcome::CancelledWhileReceiving << 8;
 }
@@ -468,7 +581,7 @@ void TestTransferLoop::cancel()
         rig.prepareSend(content);
     } else {
         rig.prepareReceive(TransferType::kMmiDump);
-        rig.port.script = {content, content};
+        rig.port.addBlocks({content, content});
     }
     QFETCH(bool, xoff);
     QFETCH(int, pump);
@@ -505,7 +618,7 @@ void TestTransferLoop::queueFollowsTheLine()
     Rig rig;
     const QByteArray content = pattern(2000);
     rig.prepareSend(content);
-    rig.port.linePerWait = 3;
+    rig.port.charsPerSecond = 300;
     qint64 furthestAhead = 0;
     rig.view.onCall = [&](const QString &call) {
         if (call.startsWith(QStringLiteral("count=")))
@@ -554,21 +667,20 @@ void TestTransferLoop::faults()
         rig.port.failAfterOutputs = 100;
     } else if (setup == u"lose port receiving") {
         rig.prepareReceive(TransferType::kMmiDump);
-        rig.port.script = {"abc", "def"};
-        rig.port.failWhenScriptEnds = true;
+        rig.port.addBlocks({"abc", "def"});
+        rig.port.failWhenArrivalsEnd = true;
     } else if (setup == u"disk full") {
         if (!QFile::exists(QStringLiteral("/dev/full")))
             QSKIP("no /dev/full here");
         rig.prepareReceive(TransferType::kMmiDump, QStringLiteral("/dev/full"));
-        rig.port.script = {"abc"};
+        rig.port.addBlocks({"abc"});
     } else if (setup == u"shrink") {
         rig.prepareSend(pattern(100));
         QVERIFY(QFile::resize(rig.path(), 40));
     } else {
         rig.prepareReceive(TransferType::kMmiDump, QStringLiteral("/dev/null"));
         const QByteArray mebibyte(1024 * 1024, 'x');
-        for (int i = 0; i < 2048; ++i)
-            rig.port.script.append(mebibyte);
+        rig.port.addBlocks(QList<QByteArray>(2048, mebibyte), 0.025);
     }
     rig.run();
 
@@ -590,6 +702,8 @@ void TestTransferLoop::faults()
     }
 }
 
+// The program's own clock: a pause lasts its seconds with events handled
+// all the while, and ends as soon as an event says stop.
 void TestTransferLoop::pauseHandlesEventsForItsSeconds()
 {
     SystemTransferClock clock;
@@ -599,9 +713,31 @@ void TestTransferLoop::pauseHandlesEventsForItsSeconds()
     ticker.start(50);
     QElapsedTimer elapsed;
     elapsed.start();
-    pause(clock, 1);
+    pause(clock, 1, [] { return false; });
     QVERIFY(elapsed.elapsed() >= 1000);
-    QVERIFY(ticks >= 5);
+    QVERIFY(ticks > 0);
+
+    // Without its stop the pause would last a day: the test would time out.
+    bool stop = false;
+    QTimer::singleShot(10, this, [&stop] { stop = true; });
+    pause(clock, std::numeric_limits<qint16>::max(), [&stop] { return stop; });
+    QVERIFY(stop);
+}
+
+// A wait of the program's clock ends as soon as an event, here one posted
+// from another thread, makes what it waits for true; it has no time limit.
+void TestTransferLoop::waitEndsWithTheEventThatReadiesIt()
+{
+    SystemTransferClock clock;
+    std::atomic<bool> ready = false;
+    QObject receiver;
+    std::thread poster([&] {
+        QMetaObject::invokeMethod(
+            &receiver, [&ready] { ready = true; }, Qt::QueuedConnection);
+    });
+    clock.waitForEvents(-1, [&ready] { return ready.load(); });
+    poster.join();
+    QVERIFY(ready);
 }
 
 QTEST_GUILESS_MAIN(TestTransferLoop)
