@@ -56,6 +56,9 @@ Q_SIGNALS:
     void txProgress(qint64 sent);
     void txDone(qint64 count);
     void rxProgress(qint64 total);
+    // Characters the PC sent after the drive's XOFF that a real drive would have lost (see
+    // Receiver): whenever the count grows, and at the end of every reception.
+    void overrun(qint64 count);
     void pcStopped(bool stopped);
     // The program's port runs at pcBaud, not at the drive's rate, and the line garbles what
     // crosses it this session.
@@ -103,6 +106,7 @@ private:
     bool m_lineInSet = false;
     bool m_rxSession = false;
     qint64 m_rxReported = -1;
+    qint64 m_overrunReported = 0;
     QElapsedTimer m_rxReportClock;
     qint64 m_txReported = -1;
     QElapsedTimer m_txReportClock;
