@@ -2,6 +2,7 @@
 
 #include "cli/cliargs.h"
 #include "cli/clioutput.h"
+#include "settings/lineends.h"
 #include "transfer/hexcheck.h"
 #include "transfer/paramimage.h"
 #include "transfer/transferfile.h"
@@ -90,8 +91,7 @@ int unusable(const Cli::Request &request, const QString &error, CliOutput &outpu
     output.errorLine(error);
     if (output.json()) {
         QJsonObject object = fileJson(request, "error");
-        object.insert(QStringLiteral("message"),
-                      QString(error).replace(QLatin1Char('\r'), QLatin1Char(' ')));
+        object.insert(QStringLiteral("message"), LineEnds::messageOnOneLine(error));
         output.printJson(object);
     }
     return Cli::kExitUnusable;

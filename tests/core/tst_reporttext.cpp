@@ -152,6 +152,30 @@ private Q_SLOTS:
         QCOMPARE(split.last().end, LineEnds::End::None);
         QCOMPARE(LineEnds::join(split), text);
     }
+
+    // A message's lines, joined by CR, as a message box and the command show them.
+    void messageLines_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("two lines") << QStringLiteral("Error on Serial Comms channel.\rPlease "
+                                                     "select alternative Comms Port.")
+                                   << QStringList{QStringLiteral("Error on Serial Comms channel."),
+                                                  QStringLiteral("Please select alternative "
+                                                                 "Comms Port.")};
+        QTest::newRow("second line empty: a reason the system did not give")
+            << QStringLiteral("Unable to read the file f.\r")
+            << QStringList{"Unable to read the file f."};
+        QTest::newRow("any line end")
+            << QStringLiteral("a\r\nb\n\nc") << QStringList{"a", "b", "c"};
+    }
+    void messageLines()
+    {
+        QFETCH(QString, message);
+        QFETCH(QStringList, lines);
+        QCOMPARE(LineEnds::messageLines(message), lines);
+        QCOMPARE(LineEnds::messageOnOneLine(message), lines.join(' '));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestReportText)
