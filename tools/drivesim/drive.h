@@ -27,8 +27,9 @@ public:
     static constexpr int kProgressReportMs = 100;
     // Characters on a wire reach the PC before the wire is cut; on a pty, closing the master
     // throws away what the program has not read yet. The drive stops sending and waits this
-    // long before it hangs up, so the program gets everything sent up to that point.
-    static constexpr int kHangupLingerMs = 250;
+    // long before it hangs up, so the program gets everything sent up to that point, even on
+    // a machine so busy that the program reads nothing for a second.
+    static constexpr int kHangupLingerMs = 1500;
 
     explicit Drive(QObject *parent = nullptr);
 
