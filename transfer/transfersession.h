@@ -37,7 +37,7 @@ struct FileQuestions
     std::function<bool(const HexCheck::Result &records)> sendDamaged;
     // Asked between the pieces of the reading of a file to send (a file of
     // gigabytes takes a while): true ends it at once, with result Stopped.
-    std::function<bool()> stopped;
+    std::function<bool()> stopped = {};
 };
 
 struct FileOpening

@@ -134,7 +134,7 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("content"); // empty: no such file yet
         QTest::addColumn<bool>("answer");
         QTest::addColumn<QString>("asked");
-        const QByteArray sound = text(100) + ":00000001FF\r\n";
+        const QByteArray sound = parameterFile(200);
         const QByteArray damaged = ":0100000000FE\r\n:00000001FF\r\n";
         QTest::newRow("receive into a new file") << 0 << QByteArray() << false << "";
         QTest::newRow("receive over data, No") << 1 << QByteArray("backup") << false << "replace";
