@@ -18,6 +18,8 @@
 #include <memory>
 #include <optional>
 
+#include <unistd.h>
+
 using namespace drivesim;
 
 namespace {
@@ -247,6 +249,7 @@ private Q_SLOTS:
     void driveFlowControl();
     void overrunWhenThePcIgnoresXoff_data();
     void overrunWhenThePcIgnoresXoff();
+    void stoppedPcKeepsWhatItHolds();
     void sessionsInARow();
     void hangup_data();
     void hangup();
@@ -577,6 +580,29 @@ void TestDriveSim::overrunWhenThePcIgnoresXoff()
     QCOMPARE(contents(file), data);
     // All that came after the XOFF, but for what a UART's FIFO holds.
     QCOMPARE(overrun->toLongLong(), pcObeys ? 0 : data.size() - 400 - Receiver::kCharsInFlight);
+}
+
+// A pty takes far more than a UART's queue at once. What the PC wrote before the drive's
+// XOFF is its held queue once it stops, which no wire delivers: its discard drops it.
+void TestDriveSim::stoppedPcKeepsWhatItHolds()
+{
+    const QString file = path("received.jxf");
+    const QByteArray data = contents(sample("params.jxf")).repeated(2).left(10000);
+    Sim sim(m_dir->path());
+    QVERIFY(sim.start(
+        {QStringLiteral("--receive"), file, QStringLiteral("--baud"), QStringLiteral("9600")}));
+    auto port = openPort(sim.link(), QSerialPort::SoftwareControl);
+    QVERIFY(port);
+    QVERIFY(sim.event(QStringLiteral("OPENED")));
+    QCOMPARE(::write(port->handle(), data.constData(), size_t(data.size())), data.size());
+    QVERIFY(sim.event(QStringLiteral("XOFF")));
+    QVERIFY(port->clear(QSerialPort::Output));
+    port->close();
+    QVERIFY(sim.event(QStringLiteral("CLOSED")));
+    // The drive's buffer and what the pty's far end had already taken, no more.
+    const QByteArray got = contents(file);
+    QVERIFY2(got.size() < 7000, qPrintable(QString::number(got.size())));
+    QVERIFY(data.startsWith(got));
 }
 
 // The program closes and reopens the port between transfers; each session must start clean,

@@ -228,7 +228,8 @@ void Drive::pumpIncoming()
 {
     switch (m_activity) {
     case Activity::Receiving:
-        m_rx.accept(fromLine(m_line.read(m_rx.room())));
+        m_line.readStatus();
+        m_rx.accept(fromLine(m_line.read(m_rx.room(m_line))));
         break;
     case Activity::AutoWaiting:
         pumpAutoWaiting();

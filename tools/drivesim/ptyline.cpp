@@ -164,15 +164,11 @@ void PtyLine::pollLine()
 {
     if (m_master < 0)
         return;
-    pollfd entry = {m_master, POLLIN | POLLPRI, 0};
-    int ready = ::poll(&entry, 1, 0);
     // A status waiting to be read (the program stopped or flushed) also shows as input,
     // even with the port closed: taken first, it leaves what input there really is.
-    if (ready > 0 && (entry.revents & POLLPRI) != 0) {
-        takeStatus();
-        entry.revents = 0;
-        ready = ::poll(&entry, 1, 0);
-    }
+    readStatus();
+    pollfd entry = {m_master, POLLIN | POLLPRI, 0};
+    const int ready = ::poll(&entry, 1, 0);
     if (ready < 0) {
         if (errno != EINTR)
             Q_EMIT failed(systemError("poll"));
@@ -217,6 +213,15 @@ QByteArray PtyLine::read(qint64 maxBytes)
         noteStatus(buffer.at(0));
     }
     return {};
+}
+
+void PtyLine::readStatus()
+{
+    if (m_master < 0)
+        return;
+    pollfd entry = {m_master, POLLPRI, 0};
+    if (::poll(&entry, 1, 0) > 0 && (entry.revents & POLLPRI) != 0)
+        takeStatus();
 }
 
 // Reads one status that poll() reported. Had data come first, this one-byte read

@@ -60,6 +60,9 @@ public:
     // between two reads still count once).
     bool programStopped() const { return m_programStopped; }
     int programStops() const { return m_programStops; }
+    // Takes a stop or start of the program's end that is waiting to be read, so
+    // that the two above are up to date before the next read.
+    void readStatus();
     // The rate the program set on its port; 0 when it is not one of the usual rates.
     int programBaud() const;
 

@@ -25,6 +25,7 @@ QString Receiver::start(const QString &path, qint64 charsPerSecond, const Receiv
     m_levels = buffer;
     m_faults = faults;
     m_pacer.start(charsPerSecond);
+    m_charsPerSecond = charsPerSecond;
     m_aboveHigh = false;
     m_holdUsed = false;
     m_holding = false;
@@ -35,12 +36,15 @@ QString Receiver::start(const QString &path, qint64 charsPerSecond, const Receiv
     return {};
 }
 
-qint64 Receiver::room() const
+qint64 Receiver::room(const PtyLine &line)
 {
-    // Under XOFF the drive empties the line, so that a PC that goes on sending is not
-    // held back by the pty's own buffer, as a wire would not hold it back.
-    if (m_stopSent)
-        return kTakeAll;
+    noteProgramStop(line);
+    if (m_stopSent && m_watching && !m_programStopped) {
+        // A pty would hand over at once what the PC wrote before the XOFF; a wire
+        // delivers it at the line's pace, and a PC that stops holds the rest.
+        const qint64 delivered = kCharsInFlight + m_xoffLine.due(kTakeAll);
+        return std::clamp<qint64>(delivered - m_sinceXoff, 0, kTakeAll);
+    }
     return std::max<qint64>(m_levels.capacity - m_buffer.size(), 0);
 }
 
@@ -107,6 +111,7 @@ void Receiver::watchForOverrun(const PtyLine &line)
     // A PC already stopped sends nothing more.
     m_programStopped = line.programStopped();
     m_sinceXoff = 0;
+    m_xoffLine.start(m_charsPerSecond);
 }
 
 // Once the PC's end has stopped, what came after the XOFF was on its way before the stop.

@@ -17,9 +17,11 @@ class PtyLine;
 // The file holds what the drive has consumed from its buffer, flushed at once, and
 // consumed() counts it: when consumed() equals what the PC sent, the file is complete.
 //
-// Under XOFF it is a UART's receiver: it keeps taking characters off the line, and those
-// that come after the XOFF, beyond the few a PC's UART still sends (what its transmit
-// FIFO holds), are an overrun unless the PC's end is seen to stop. A real drive would
+// Under XOFF it is a UART's receiver: it keeps taking characters off the line at the
+// line's pace, and those that come after the XOFF, beyond the few a PC's UART still
+// sends (what its transmit FIFO holds), are an overrun unless the PC's end is seen to
+// stop. Once it has stopped, what the pty still holds is the PC's held transmit queue,
+// which no wire would deliver: it stays there until XON. A real drive would
 // lose them; these are kept and only counted, so that the file still shows what the PC
 // sent and overrun() alone says whether it sent when told not to.
 class Receiver
@@ -34,9 +36,9 @@ public:
     // With keepBuffered false (a hangup) the buffered rest is dropped. Returns an error text.
     QString finish(PtyLine &line, bool keepBuffered);
 
-    // How much to take off the line now: what the buffer has room for, and everything
-    // while the PC is told to stop.
-    qint64 room() const;
+    // How much to take off the line now: what the buffer has room for; while the PC
+    // is told to stop and has not, what the line delivers at its pace since the XOFF.
+    qint64 room(const PtyLine &line);
     void accept(const QByteArray &bytes);
     // Consumes what is due and sends XOFF/XON as needed. Returns an error text.
     QString service(PtyLine &line);
@@ -78,6 +80,8 @@ private:
     int m_stopsAtXoff = 0;
     bool m_programStopped = false;
     qint64 m_sinceXoff = 0;
+    RatePacer m_xoffLine;
+    qint64 m_charsPerSecond = 0;
     qint64 m_overrun = 0;
 };
 
