@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 
+#include <csignal>
 #include <unistd.h>
 
 using namespace drivesim;
@@ -594,7 +595,12 @@ void TestDriveSim::stoppedPcKeepsWhatItHolds()
     auto port = openPort(sim.link(), QSerialPort::SoftwareControl);
     QVERIFY(port);
     QVERIFY(sim.event(QStringLiteral("OPENED")));
-    QCOMPARE(::write(port->handle(), data.constData(), size_t(data.size())), data.size());
+    // Written while the drive is paused, so that all of it is in the pty before its first read.
+    const pid_t drive = pid_t(sim.process().processId());
+    QCOMPARE(::kill(drive, SIGSTOP), 0);
+    const auto written = ::write(port->handle(), data.constData(), size_t(data.size()));
+    QCOMPARE(::kill(drive, SIGCONT), 0);
+    QCOMPARE(written, data.size());
     QVERIFY(sim.event(QStringLiteral("XOFF")));
     QVERIFY(port->clear(QSerialPort::Output));
     port->close();
