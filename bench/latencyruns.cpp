@@ -27,7 +27,7 @@ namespace {
 
 constexpr double kStartDelay = 0.3;
 constexpr int kSamples = 150;
-constexpr int kTreeEvery = 30; // requests between two reads of the whole tree
+constexpr int kTreeEvery = 10; // requests between two reads of the whole tree
 constexpr double kAttachSeconds = 15;
 // Requests come at no fixed pace, so that they meet every part of the loop's work.
 constexpr int kGapMinMs = 2;

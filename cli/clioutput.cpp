@@ -1,9 +1,9 @@
 #include "cli/clioutput.h"
 
 #include "cli/filenames.h"
+#include "settings/lineends.h"
 
 #include <QJsonDocument>
-#include <QRegularExpression>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -35,16 +35,14 @@ CliOutput::CliOutput(bool quiet, bool json)
 void CliOutput::error(const QString &text)
 {
     clearProgress();
-    for (const QString &line :
-         text.split(QRegularExpression(QStringLiteral("[\r\n]+")), Qt::SkipEmptyParts))
+    for (const QString &line : LineEnds::messageLines(text))
         write(stderr, kName + line + QLatin1Char('\n'));
 }
 
 void CliOutput::errorLine(const QString &text)
 {
     clearProgress();
-    write(stderr,
-          kName + QString(text).replace(QLatin1Char('\r'), QLatin1Char(' ')) + QLatin1Char('\n'));
+    write(stderr, kName + LineEnds::messageOnOneLine(text) + QLatin1Char('\n'));
 }
 
 void CliOutput::wrongUse(const QString &text)

@@ -3,6 +3,7 @@
 #include "cli/cliargs.h"
 #include "cli/clioutput.h"
 #include "cli/filenames.h"
+#include "settings/lineends.h"
 #include "transfer/hexcheck.h"
 #include "transfer/paramimage.h"
 
@@ -94,7 +95,7 @@ int unusable(const Cli::Request &request, const QString &error, CliOutput &outpu
     output.errorLine(error);
     if (output.json()) {
         QJsonObject object = fileJson(request, "error");
-        object.insert(QStringLiteral("message"), error);
+        object.insert(QStringLiteral("message"), LineEnds::messageOnOneLine(error));
         output.printJson(object);
     }
     return Cli::kExitUnusable;

@@ -6,7 +6,8 @@
 #include "cli/stopsignals.h"
 #include "cli/terminalview.h"
 #include "report/reportfile.h"
-#include "report/reporttext.h"
+#include "report/runreport.h"
+#include "settings/lineends.h"
 #include "transfer/driveinstructions.h"
 #include "transfer/seriallink.h"
 #include "transfer/systemclock.h"
@@ -110,10 +111,6 @@ QString TransferRun::checkBeforeOpening()
             return ReportFile::saveFailureText(report,
                                                QStringLiteral("The file cannot be written."));
     }
-    // A script cannot answer the windows' question; an earlier backup stays.
-    if (!m_sending && !m_request.force && receiveWouldReplaceData(m_fileName))
-        return m_fileName + QStringLiteral(" already exists and holds data; give --force to "
-                                           "replace it.");
     return QString();
 }
 
@@ -126,24 +123,27 @@ int TransferRun::open()
         return unusable(m_request.choices.portText + QStringLiteral(": ") +
                         serialLinkErrorMessage());
     m_createdFile = !m_sending && !QFileInfo::exists(m_fileName);
-    const FileOpening opening = m_session.openFile(&StopSignals::requested);
-    if (opening.result == OpenFileResult::Stopped) {
-        m_session.closePort();
+    // A script cannot answer the windows' questions: --force answers Yes to both.
+    const auto forced = [force = m_request.force](const auto &) {
+        return force;
+    };
+    const FileOpening opening = m_session.openFile({forced, forced, &StopSignals::requested});
+    if (opening.opened())
+        return -1;
+    m_session.closePort();
+    if (opening.result == OpenFileResult::Stopped)
         return end(Cli::kExitCancelled, QStringLiteral("cancelled"));
-    }
-    if (opening.result != OpenFileResult::Ok) {
-        m_session.closePort();
-        return unusable(m_fileName + QStringLiteral(": ") + openFileMessage(opening.result));
-    }
-    if (m_sending && !opening.records.isClean() && !m_request.force)
+    if (opening.declined && m_sending)
         return refuseDamaged(opening.records);
-    return -1;
+    // An earlier backup stays.
+    if (opening.declined)
+        return unusable(m_fileName + QStringLiteral(" already exists and holds data; give "
+                                                    "--force to replace it."));
+    return unusable(m_fileName + QStringLiteral(": ") + openFileMessage(opening.result));
 }
 
 int TransferRun::refuseDamaged(const HexCheck::Result &records)
 {
-    m_session.closeFile();
-    m_session.closePort();
     const FileCommands::CheckFindings found = FileCommands::checkFindings(m_fileName, records);
     for (const QString &line : found.lines)
         m_output.error(line);
@@ -283,14 +283,13 @@ bool TransferRun::sameAsReference()
 }
 
 // What the windows say after a parameter file arrived damaged or incomplete;
-// the file is kept as it arrived all the same.
+// the file keeps what arrived all the same.
 bool TransferRun::warnIfDamaged()
 {
-    const std::optional<HexCheck::Result> check = m_session.receivedCheck();
-    if (!check || check->isClean())
-        return false;
-    m_output.error(HexCheck::receivedWarning(*check));
-    return true;
+    const QString warning = m_session.receivedWarning();
+    if (!warning.isEmpty())
+        m_output.error(warning);
+    return !warning.isEmpty();
 }
 
 // The report of the run, as the report window would save it; false when it
@@ -299,18 +298,12 @@ bool TransferRun::writeReport()
 {
     if (m_request.reportPath.isEmpty())
         return true;
-    const ReportFile::ReadResult read = ReportFile::readWhole(m_fileName);
-    QString failure;
-    if (read.status != ReportFile::ReadStatus::Ok) {
-        failure = ReportFile::readFailureText(m_fileName, read);
-    } else {
-        const TransferResults results = m_session.results();
-        const QByteArray report =
-            ReportText::compose(
-                ReportText::inputsFor(m_request.choices, results, results.started, read.bytes))
-                .toLatin1();
-        const ReportFile::WriteResult written =
-            ReportFile::write(m_request.reportPath, report, ReportFile::CreateMode::Replace);
+    const RunReport::Composed report =
+        RunReport::compose(m_request.choices, m_session.results(), QDateTime::currentDateTime());
+    QString failure = report.failure;
+    if (failure.isEmpty()) {
+        const ReportFile::WriteResult written = ReportFile::write(
+            m_request.reportPath, report.text.toLatin1(), ReportFile::CreateMode::Replace);
         if (written.status != ReportFile::WriteStatus::Written)
             failure = ReportFile::saveFailureText(m_request.reportPath, written.reason);
     }
@@ -333,8 +326,7 @@ int TransferRun::end(int status, const QString &outcome, const QString &message)
         m_json.insert(QStringLiteral("seconds"), 0);
     m_json.insert(QStringLiteral("outcome"), outcome);
     if (!message.isEmpty())
-        m_json.insert(QStringLiteral("message"),
-                      QString(message).replace(QLatin1Char('\r'), QLatin1Char(' ')));
+        m_json.insert(QStringLiteral("message"), LineEnds::messageOnOneLine(message));
     m_output.printJson(m_json);
     return status;
 }

@@ -38,6 +38,15 @@ QString withoutZone(const QString &format)
     return kept.simplified();
 }
 
+QString withPlainSpaces(QString text)
+{
+    for (QChar &ch : text) {
+        if (ch.unicode() > kLastLatin1 && ch.category() == QChar::Separator_Space)
+            ch = QLatin1Char(' ');
+    }
+    return text;
+}
+
 } // namespace
 
 QString compose(const Inputs &in)
@@ -77,13 +86,18 @@ Inputs inputsFor(const TransferChoices &shown, const TransferResults &results, c
 
 QString dateText(const QDate &date, const QLocale &locale)
 {
-    const QString text = locale.toString(date, QLocale::ShortFormat);
+    const QString text = withPlainSpaces(locale.toString(date, QLocale::ShortFormat));
     return isLatin1(text) ? text : QLocale::c().toString(date, QLocale::ShortFormat);
 }
 
 QString timeText(const QTime &time, const QLocale &locale)
 {
-    const QString text = locale.toString(time, withoutZone(locale.timeFormat(QLocale::LongFormat)));
+    return timeText(time, locale, withoutZone(locale.timeFormat(QLocale::LongFormat)));
+}
+
+QString timeText(const QTime &time, const QLocale &locale, const QString &format)
+{
+    const QString text = withPlainSpaces(locale.toString(time, format));
     if (isLatin1(text))
         return text;
     return QLocale::c().toString(time, withoutZone(QLocale::c().timeFormat(QLocale::LongFormat)));

@@ -45,5 +45,10 @@ QString dateText(const QDate &date, const QLocale &locale = QLocale::system());
 // The time of day with seconds: the locale's long form without its time-zone
 // name, with the same fallback as the date.
 QString timeText(const QTime &time, const QLocale &locale = QLocale::system());
+// The same in a form given in the locale's terms. Spaces that 8-bit text cannot
+// hold, such as the narrow no-break space that newer locale data puts before
+// "PM", are written as plain spaces, here and in the date, so that the report
+// reads the same whichever Qt made it.
+QString timeText(const QTime &time, const QLocale &locale, const QString &format);
 
 } // namespace ReportText

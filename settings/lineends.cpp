@@ -35,4 +35,20 @@ QString join(const QList<Line> &lines)
     return text;
 }
 
+QStringList messageLines(const QString &message)
+{
+    QStringList lines;
+    forEachLine(message, [&](qsizetype start, qsizetype length, End) {
+        if (length > 0)
+            lines.append(message.mid(start, length));
+        return true;
+    });
+    return lines;
+}
+
+QString messageOnOneLine(const QString &message)
+{
+    return messageLines(message).join(QLatin1Char(' '));
+}
+
 } // namespace LineEnds

@@ -2,11 +2,13 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 // Text that came from a file or a drive may end its lines in CR LF, LF or CR
 // alone. Everything that works line by line (the settings file, a parameter
-// file's records, the report's text box and printer) splits it here.
+// file's records, the report's text box and printer, the program's messages)
+// splits it here.
 namespace LineEnds {
 
 enum class End { None, CrLf, Lf, Cr };
@@ -47,5 +49,11 @@ struct Line
 QList<Line> split(const QString &text);
 QString join(const QList<Line> &lines);
 QString toText(End end);
+
+// A message of the program's joins its lines with CR. Its lines, as a
+// message box and the command show them, without empty ones; and the same on
+// one line, joined by blanks, where one line is all there is.
+QStringList messageLines(const QString &message);
+QString messageOnOneLine(const QString &message);
 
 } // namespace LineEnds

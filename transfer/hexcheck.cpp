@@ -322,7 +322,7 @@ QString receivedWarning(const Result &result)
     }
     if (lines.isEmpty())
         return {};
-    lines.append(QStringLiteral("The file is kept exactly as it arrived."));
+    lines.append(QStringLiteral("The file keeps every character that arrived."));
     return lines.join(QLatin1Char('\r'));
 }
 

@@ -33,15 +33,28 @@ qint64 TransferSession::inputWaiting()
     return m_port->inBufferCount();
 }
 
-bool TransferSession::receiveWouldReplaceData() const
+FileOpening TransferSession::openFile(const FileQuestions &questions)
 {
-    return ::receiveWouldReplaceData(m_state.sFileName);
-}
-
-FileOpening TransferSession::openFile(const std::function<bool()> &stopped)
-{
+    const auto answer = [](const auto &question, const auto &about) {
+        return question && question(about);
+    };
     FileOpening opening;
-    opening.result = openTransferFile(m_state, m_file, &opening.records, stopped);
+    const bool sending = TransferType::isSend(m_state.iTransferType);
+    // Receiving empties the file at once: one that holds something, such as an
+    // earlier backup of the drive, is only given up when the answer says so.
+    if (!sending && receiveWouldReplaceData(m_state.sFileName) &&
+        !answer(questions.replaceData, m_state.sFileName)) {
+        opening.declined = true;
+        return opening;
+    }
+    opening.result = openTransferFile(m_state, m_file, &opening.records, questions.stopped);
+    // A damaged parameter set sent to a running machine is worse than none:
+    // the question comes before any character reaches the drive.
+    if (opening.result == OpenFileResult::Ok && sending && !opening.records.isClean() &&
+        !answer(questions.sendDamaged, opening.records)) {
+        closeFile();
+        opening.declined = true;
+    }
     return opening;
 }
 
@@ -75,15 +88,16 @@ std::optional<HexCheck::Result> TransferSession::receivedCheck() const
     return HexCheck::checkFile(m_state.sFileName);
 }
 
+QString TransferSession::receivedWarning() const
+{
+    const std::optional<HexCheck::Result> check = receivedCheck();
+    return check ? HexCheck::receivedWarning(*check) : QString();
+}
+
 TransferResults TransferSession::results() const
 {
     return {m_state.iTransferType, m_state.lByteCount, m_state.dtTransferStarted,
             m_state.sFileName};
-}
-
-CommPort &TransferSession::port()
-{
-    return *m_port;
 }
 
 TransferSession &transferSession()

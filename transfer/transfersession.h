@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -25,11 +26,29 @@ struct TransferResults
     QString fileName;
 };
 
+// What the user (page 1) or the command's options (--force) say to the two
+// questions the file may raise before anything reaches the drive. Each answers
+// true to go on; one left empty answers No.
+struct FileQuestions
+{
+    // Receiving would empty this file, which holds something (an earlier backup).
+    std::function<bool(const QString &fileName)> replaceData;
+    // The file to send has damaged records, or none to end it.
+    std::function<bool(const HexCheck::Result &records)> sendDamaged;
+    // Asked between the pieces of the reading of a file to send (a file of
+    // gigabytes takes a while): true ends it at once, with result Stopped.
+    std::function<bool()> stopped = {};
+};
+
 struct FileOpening
 {
     OpenFileResult result = OpenFileResult::Ok;
     // For a file to send, the check of the records that will be sent.
     HexCheck::Result records;
+    // A question was answered No: the file is closed, and untouched.
+    bool declined = false;
+
+    bool opened() const { return result == OpenFileResult::Ok && !declined; }
 };
 
 struct RunResult
@@ -64,10 +83,10 @@ public:
     // Characters from the drive waiting to be read; 0 while the port is closed.
     qint64 inputWaiting();
 
-    // True when receiving into the state's file would empty a file that holds something.
-    bool receiveWouldReplaceData() const;
-    // Opens the state's file for the state's kind of transfer; see openTransferFile.
-    FileOpening openFile(const std::function<bool()> &stopped = {});
+    // Opens the state's file for the state's kind of transfer (see openTransferFile),
+    // asking first before a receive empties a file that holds something, and then
+    // before a damaged parameter file is sent.
+    FileOpening openFile(const FileQuestions &questions = {});
     // Never fails; may be repeated.
     void closeFile();
     bool fileOpen() const { return m_file.isOpen(); }
@@ -81,12 +100,11 @@ public:
     // The check of a parameter file received by the last run, kept as it
     // arrived; nothing when the last run received no parameter file.
     std::optional<HexCheck::Result> receivedCheck() const;
+    // What the user is told about that file when it is damaged or incomplete;
+    // empty otherwise.
+    QString receivedWarning() const;
 
     TransferResults results() const;
-
-    // For a harness that runs a loop of its own around the port or the file.
-    CommPort &port();
-    TransferFile &file() { return m_file; }
 
 private:
     TransferState m_state;

@@ -1,5 +1,7 @@
 #include "ui/msgbox.h"
 
+#include "settings/lineends.h"
+
 #include <QMessageBox>
 
 namespace MsgBox {
@@ -28,7 +30,7 @@ QMessageBox::Icon boxIcon(Icon icon)
 Result showReal(const Request &request)
 {
     QMessageBox box(boxIcon(request.icon), request.title,
-                    QString(request.text).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+                    LineEnds::messageLines(request.text).join(QLatin1Char('\n')));
     if (request.buttons == Buttons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(request.defaultIsNo ? QMessageBox::No : QMessageBox::Yes);

@@ -1,7 +1,6 @@
 #include "ui/showreport.h"
 
-#include "report/reportfile.h"
-#include "report/reporttext.h"
+#include "report/runreport.h"
 #include "transfer/transfersession.h"
 #include "ui/forms.h"
 #include "ui/frmreport.h"
@@ -10,10 +9,7 @@
 
 void ShowReport(const TransferChoices &shown)
 {
-    // The report is a record of the run: it says when that started, however
-    // much later it is viewed.
-    const QDateTime started = transferSession().results().started;
-    ShowReportAt(shown, started.isValid() ? started : QDateTime::currentDateTime());
+    ShowReportAt(shown, QDateTime::currentDateTime());
 }
 
 void ShowReportAt(const TransferChoices &shown, const QDateTime &now)
@@ -23,13 +19,12 @@ void ShowReportAt(const TransferChoices &shown, const QDateTime &now)
     session.state().sFileName = shown.fileName;
 
     // A file that is gone or holds nothing leaves the report window as it was.
-    const ReportFile::ReadResult read = ReportFile::readWhole(shown.fileName);
-    if (read.status != ReportFile::ReadStatus::Ok) {
-        MsgBox::show(ReportFile::readFailureText(shown.fileName, read));
+    const RunReport::Composed report = RunReport::compose(shown, session.results(), now);
+    if (!report.failure.isEmpty()) {
+        MsgBox::show(report.failure);
         return;
     }
     FrmReport &window = frmReport();
-    window.txtReport()->setReportText(
-        ReportText::compose(ReportText::inputsFor(shown, session.results(), now, read.bytes)));
+    window.txtReport()->setReportText(report.text);
     window.showReport();
 }

@@ -9,5 +9,5 @@ struct TransferChoices;
 // when the run started.
 void ShowReport(const TransferChoices &shown);
 
-// The same, dated now.
+// The same, taking now as the time when there has been no run.
 void ShowReportAt(const TransferChoices &shown, const QDateTime &now);

@@ -34,25 +34,14 @@ void CloseCommPort()
 
 bool OpenTransferFile()
 {
-    TransferSession &session = transferSession();
-    const bool sending = TransferType::isSend(session.state().iTransferType);
-    // Receiving empties the file at once: one that holds something, such as an
-    // earlier backup of the drive, is only given up when the user says so.
-    if (!sending && session.receiveWouldReplaceData() &&
-        !answeredYes(MsgBox::replaceQuestion(session.state().sFileName)))
-        return false;
-    const FileOpening opening = session.openFile();
-    if (opening.result != OpenFileResult::Ok) {
+    const FileOpening opening = transferSession().openFile(
+        {[](const QString &fileName) { return answeredYes(MsgBox::replaceQuestion(fileName)); },
+         [](const HexCheck::Result &records) {
+             return answeredYes(HexCheck::sendQuestion(records));
+         }});
+    if (opening.result != OpenFileResult::Ok)
         MsgBox::show(openFileMessage(opening.result));
-        return false;
-    }
-    // A damaged parameter set sent to a running machine is worse than none:
-    // the question comes before any character reaches the drive.
-    if (!sending || opening.records.isClean() ||
-        answeredYes(HexCheck::sendQuestion(opening.records)))
-        return true;
-    CloseTransferFile();
-    return false;
+    return opening.opened();
 }
 
 void CloseTransferFile()
@@ -66,10 +55,7 @@ void RunTransfer()
     TransferSession &session = transferSession();
     session.run(frmMain3(), clock);
     // The file stays as it arrived; only a message says what is wrong with it.
-    if (const std::optional<HexCheck::Result> check = session.receivedCheck()) {
-        const QString warning = HexCheck::receivedWarning(*check);
-        if (!warning.isEmpty())
-            MsgBox::show(warning);
-    }
+    if (const QString warning = session.receivedWarning(); !warning.isEmpty())
+        MsgBox::show(warning);
     ExitIfAskedDuringTransfer();
 }

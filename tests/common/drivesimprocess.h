@@ -61,6 +61,16 @@ public:
         readLines();
         return m_lines;
     }
+    // What the simulator said with each event called name, in order ("OVERRUN 0" gives "0").
+    QStringList said(const QString &name)
+    {
+        QStringList values;
+        for (const QString &line : lines()) {
+            if (line.startsWith(name + QLatin1Char(' ')))
+                values.append(line.mid(name.size() + 1));
+        }
+        return values;
+    }
     void forgetLines()
     {
         readLines();

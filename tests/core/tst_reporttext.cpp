@@ -89,29 +89,43 @@ private Q_SLOTS:
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("date");
         QTest::addColumn<QString>("time");
+        QTest::addColumn<QString>("format"); // empty: the locale's own long form
         QTest::newRow("C") << "C"
                            << "7 Dec 2026"
-                           << "13:02:03";
+                           << "13:02:03" << QString();
         QTest::newRow("en_US, 12-hour clock") << "en_US"
                                               << "12/7/26"
-                                              << "1:02:03 PM";
+                                              << "1:02:03 PM" << QString();
         QTest::newRow("de_DE") << "de_DE"
                                << "07.12.26"
-                               << "13:02:03";
+                               << "13:02:03" << QString();
         // Forms that need characters 8-bit text cannot hold fall back to C's.
         QTest::newRow("ja_JP, time falls back") << "ja_JP"
                                                 << "2026/12/07"
-                                                << "13:02:03";
+                                                << "13:02:03" << QString();
         QTest::newRow("fa_IR, both fall back") << "fa_IR"
                                                << "7 Dec 2026"
-                                               << "13:02:03";
+                                               << "13:02:03" << QString();
+        // Newer locale data writes en_US's time with a narrow no-break space
+        // before PM, other forms with other spaces that 8-bit text cannot hold.
+        QTest::newRow("en_US, narrow no-break space")
+            << "en_US"
+            << "12/7/26"
+            << "1:02:03 PM" << QStringLiteral("h:mm:ss\u202fAP");
+        QTest::newRow("fr_FR, thin space") << "fr_FR"
+                                           << "07/12/2026"
+                                           << "13 h 02" << QStringLiteral("HH\u2009'h'\u2009mm");
     }
     void dateAndTime()
     {
         QFETCH(QString, locale);
+        QFETCH(QString, format);
         const QLocale l(locale);
         QTEST(ReportText::dateText(QDate(2026, 12, 7), l), "date");
-        QTEST(ReportText::timeText(QTime(13, 2, 3), l), "time");
+        const QTime time(13, 2, 3);
+        QTEST(format.isEmpty() ? ReportText::timeText(time, l)
+                               : ReportText::timeText(time, l, format),
+              "time");
     }
 
     void lineEndsRoundTrip_data()
@@ -137,6 +151,30 @@ private Q_SLOTS:
         QTEST(texts, "lines");
         QCOMPARE(split.last().end, LineEnds::End::None);
         QCOMPARE(LineEnds::join(split), text);
+    }
+
+    // A message's lines, joined by CR, as a message box and the command show them.
+    void messageLines_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("two lines") << QStringLiteral("Error on Serial Comms channel.\rPlease "
+                                                     "select alternative Comms Port.")
+                                   << QStringList{QStringLiteral("Error on Serial Comms channel."),
+                                                  QStringLiteral("Please select alternative "
+                                                                 "Comms Port.")};
+        QTest::newRow("second line empty: a reason the system did not give")
+            << QStringLiteral("Unable to read the file f.\r")
+            << QStringList{"Unable to read the file f."};
+        QTest::newRow("any line end")
+            << QStringLiteral("a\r\nb\n\nc") << QStringList{"a", "b", "c"};
+    }
+    void messageLines()
+    {
+        QFETCH(QString, message);
+        QFETCH(QStringList, lines);
+        QCOMPARE(LineEnds::messageLines(message), lines);
+        QCOMPARE(LineEnds::messageOnOneLine(message), lines.join(' '));
     }
 };
 

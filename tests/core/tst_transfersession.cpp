@@ -125,6 +125,58 @@ private Q_SLOTS:
         }
     }
 
+    // The windows ask the user, the command answers from --force: either way the
+    // session asks before a receive empties a file that holds something and before
+    // a damaged file is sent, and a No leaves the file closed and as it was.
+    void fileQuestions_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QByteArray>("content"); // empty: no such file yet
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<QString>("asked");
+        const QByteArray sound = parameterFile(200);
+        const QByteArray damaged = ":0100000000FE\r\n:00000001FF\r\n";
+        QTest::newRow("receive into a new file") << 0 << QByteArray() << false << "";
+        QTest::newRow("receive over data, No") << 1 << QByteArray("backup") << false << "replace";
+        QTest::newRow("receive over data, Yes") << 0 << QByteArray("backup") << true << "replace";
+        QTest::newRow("send a sound file") << 2 << sound << false << "";
+        QTest::newRow("send a damaged file, No") << 2 << damaged << false << "damaged";
+        QTest::newRow("send a damaged file, Yes") << 2 << damaged << true << "damaged";
+    }
+    void fileQuestions()
+    {
+        QFETCH(int, type);
+        QFETCH(QByteArray, content);
+        QFETCH(bool, answer);
+        QFETCH(QString, asked);
+        const QString file = path("subject.jxf");
+        QFile::remove(file);
+        QVERIFY(content.isEmpty() || writeFile(file, content));
+        TransferSession session;
+        session.state().iTransferType = qint16(type);
+        session.state().sFileName = file;
+        QStringList questions;
+        const FileOpening opening =
+            session.openFile({[&](const QString &name) {
+                                  questions.append("replace " + name);
+                                  return answer;
+                              },
+                              [&](const HexCheck::Result &records) {
+                                  questions.append(records.isClean() ? "clean" : "damaged");
+                                  return answer;
+                              }});
+        QCOMPARE(questions.join('|'), asked.isEmpty()      ? QString()
+                                      : asked == "replace" ? "replace " + file
+                                                           : asked);
+        const bool goesOn = asked.isEmpty() || answer;
+        QCOMPARE(opening.opened(), goesOn);
+        QCOMPARE(session.fileOpen(), goesOn);
+        session.closeFile();
+        // A receive that goes on starts from an empty file; otherwise it is untouched.
+        const bool emptied = goesOn && !TransferType::isSend(qint16(type));
+        QCOMPARE(readFile(file), emptied ? QByteArray() : content);
+    }
+
     // A cancel from the event pump, as page 3's Cancel comes: the run ends at
     // once, keeps what arrived, and leaves the port closed.
     void cancelKeepsWhatArrived()

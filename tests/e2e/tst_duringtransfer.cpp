@@ -20,13 +20,16 @@ class TestDuringTransfer : public QObject, public WizardFixture
 private:
     QTimer m_watch;
 
-    // Page 1 with the About window still up, then page 2 for a send of a
-    // few seconds (9000 characters at 19200 baud).
+    // Page 1 with the About window still up, then page 2 for a send that
+    // lasts, however busy the machine: a file larger than a pseudo-terminal
+    // holds, which the drive stops with XOFF for 1.5 s after 1000 characters,
+    // cannot be handed over whole before the drive first looks.
     QByteArray prepareSendWithAboutUp()
     {
-        const QByteArray file = parameterFile(9000);
+        // Larger than a pseudo-terminal holds, as everyCarriedByte(kPastThePtyBuffer).
+        const QByteArray file = parameterFile(kPastThePtyBuffer * 253);
         if (!writeFile(path("params.jxf"), file) ||
-            !startSim({"--baud", "19200", "--receive", path("drive.jxf")}))
+            !startSim({"--receive", path("drive.jxf"), "--xoff-hold", "1000,1500"}))
             return {};
         Main();
         frmSplash().DismissSplash();

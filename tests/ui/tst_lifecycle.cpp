@@ -10,6 +10,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +20,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+namespace {
+// The version the build defines (the project's version), as the splash window shows it.
+const QString kVersionShown = QStringLiteral("Version " QUILLET_PROJECT_VERSION);
+} // namespace
 
 class TestLifecycle : public QObject
 {
@@ -65,8 +71,8 @@ private Q_SLOTS:
         QVERIFY(!Forms::isLoaded(Form::Main1));
         QCOMPARE(splashLabel("lblCompanyProduct")->text(), QStringLiteral("Morvane Ltd"));
         QCOMPARE(splashLabel("lblProductName")->text(), QStringLiteral("Quillet"));
-        QCOMPARE(splashLabel("lblPlatform")->text(), QStringLiteral("Windows 95 / 98 / NT4 / XP"));
-        QCOMPARE(splashLabel("lblVersion")->text(), QStringLiteral("Version 1.4.145"));
+        QVERIFY(!splashLabel("lblPlatform")->text().isEmpty());
+        QCOMPARE(splashLabel("lblVersion")->text(), kVersionShown);
         QVERIFY(!splashLabel("lblCopyright")->text().isEmpty());
         QCOMPARE(splashLabel("Label1")->text(),
                  QStringLiteral("See the Readme.txt for help infromation."));
@@ -74,10 +80,13 @@ private Q_SLOTS:
 
     void splashGivesWayAfterFourSecondsOnce()
     {
+        QElapsedTimer sinceStart;
+        sinceStart.start();
         Main();
-        QTest::qWait(3500);
-        QVERIFY(!Forms::isLoaded(Form::Main1) || !frmMain1().isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(Forms::isLoaded(Form::Main1) && frmMain1().isVisible(), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(Forms::isLoaded(Form::Main1) && frmMain1().isVisible(), 30000);
+        // Never before its time; a slow machine only makes it later. Qt's timers of this
+        // length may fire up to 5% early.
+        QVERIFY2(sinceStart.elapsed() >= 3800, qPrintable(QString::number(sinceStart.elapsed())));
         QVERIFY(!frmSplash().isVisible());
         QVERIFY(Forms::isLoaded(Form::Splash)); // hidden, still loaded
         QVERIFY(!frmSplash().Timer1()->isActive());
@@ -169,7 +178,7 @@ private Q_SLOTS:
         QVERIFY(frmSplash().isVisible());
         QVERIFY(page1.isVisible());
         QVERIFY(!frmSplash().Timer1()->isActive());
-        QCOMPARE(splashLabel("lblVersion")->text(), QStringLiteral("Version 1.4.145"));
+        QCOMPARE(splashLabel("lblVersion")->text(), kVersionShown);
         QTest::keyClick(&frmSplash(), Qt::Key_Space);
         QVERIFY(!frmSplash().isVisible());
         QVERIFY(page1.isVisible());

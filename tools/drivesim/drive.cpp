@@ -167,6 +167,7 @@ void Drive::startReceive(const QString &path, const QByteArray &alreadyRead)
     m_rx.accept(fromLine(alreadyRead));
     m_rxSession = true;
     m_rxReported = -1;
+    m_overrunReported = 0;
     m_rxReportClock.start();
     m_activity = Activity::Receiving;
 }
@@ -297,6 +298,10 @@ void Drive::serviceReceive()
 void Drive::reportRx(bool force)
 {
     const qint64 total = m_rx.consumed();
+    if (force || m_rx.overrun() != m_overrunReported) {
+        m_overrunReported = m_rx.overrun();
+        Q_EMIT overrun(m_overrunReported);
+    }
     if (!force && (total == m_rxReported || m_rxReportClock.elapsed() < kProgressReportMs))
         return;
     m_rxReported = total;

@@ -27,8 +27,9 @@ public:
     static constexpr int kProgressReportMs = 100;
     // Characters on a wire reach the PC before the wire is cut; on a pty, closing the master
     // throws away what the program has not read yet. The drive stops sending and waits this
-    // long before it hangs up, so the program gets everything sent up to that point.
-    static constexpr int kHangupLingerMs = 250;
+    // long before it hangs up, so the program gets everything sent up to that point, even on
+    // a machine so busy that the program reads nothing for a second.
+    static constexpr int kHangupLingerMs = 1500;
 
     explicit Drive(QObject *parent = nullptr);
 
@@ -56,6 +57,9 @@ Q_SIGNALS:
     void txProgress(qint64 sent);
     void txDone(qint64 count);
     void rxProgress(qint64 total);
+    // Characters the PC sent after the drive's XOFF that a real drive would have lost (see
+    // Receiver): whenever the count grows, and at the end of every reception.
+    void overrun(qint64 count);
     void pcStopped(bool stopped);
     // The program's port runs at pcBaud, not at the drive's rate, and the line garbles what
     // crosses it this session.
@@ -103,6 +107,7 @@ private:
     bool m_lineInSet = false;
     bool m_rxSession = false;
     qint64 m_rxReported = -1;
+    qint64 m_overrunReported = 0;
     QElapsedTimer m_rxReportClock;
     qint64 m_txReported = -1;
     QElapsedTimer m_txReportClock;

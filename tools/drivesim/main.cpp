@@ -44,6 +44,8 @@ void connectEvents(Drive &drive)
                      [](qint64 count) { printEvent("TX-DONE", QString::number(count)); });
     QObject::connect(&drive, &Drive::rxProgress,
                      [](qint64 total) { printEvent("RX", QString::number(total)); });
+    QObject::connect(&drive, &Drive::overrun,
+                     [](qint64 count) { printEvent("OVERRUN", QString::number(count)); });
     QObject::connect(&drive, &Drive::pcStopped,
                      [](bool stopped) { printEvent(stopped ? "XOFF" : "XON"); });
     QObject::connect(&drive, &Drive::ratesDiffer,

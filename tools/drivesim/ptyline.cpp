@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -18,6 +19,8 @@ namespace drivesim {
 namespace {
 
 constexpr qint64 kMaxReadChunk = 64 * 1024;
+// Statuses come one per read and are few: stop, start, flushes.
+constexpr int kMaxStatusesPerRead = 8;
 
 QString systemError(const char *call)
 {
@@ -73,6 +76,11 @@ QString PtyLine::createPty()
         return systemError("grantpt");
     if (::unlockpt(m_master) != 0)
         return systemError("unlockpt");
+    int packetMode = 1;
+    if (::ioctl(m_master, TIOCPKT, &packetMode) != 0)
+        return systemError("ioctl TIOCPKT");
+    m_programStopped = false;
+    m_programStops = 0;
     const char *name = ::ptsname(m_master);
     if (name == nullptr)
         return systemError("ptsname");
@@ -156,8 +164,15 @@ void PtyLine::pollLine()
 {
     if (m_master < 0)
         return;
-    pollfd entry = {m_master, POLLIN, 0};
-    const int ready = ::poll(&entry, 1, 0);
+    pollfd entry = {m_master, POLLIN | POLLPRI, 0};
+    int ready = ::poll(&entry, 1, 0);
+    // A status waiting to be read (the program stopped or flushed) also shows as input,
+    // even with the port closed: taken first, it leaves what input there really is.
+    if (ready > 0 && (entry.revents & POLLPRI) != 0) {
+        takeStatus();
+        entry.revents = 0;
+        ready = ::poll(&entry, 1, 0);
+    }
     if (ready < 0) {
         if (errno != EINTR)
             Q_EMIT failed(systemError("poll"));
@@ -180,18 +195,52 @@ QByteArray PtyLine::read(qint64 maxBytes)
     if (m_master < 0 || maxBytes <= 0)
         return {};
     maxBytes = std::min(maxBytes, kMaxReadChunk);
-    QByteArray buffer(maxBytes, Qt::Uninitialized);
-    ssize_t count = -1;
-    do {
-        count = ::read(m_master, buffer.data(), static_cast<size_t>(maxBytes));
-    } while (count < 0 && errno == EINTR);
-    if (count < 0) {
-        if (!isTransient(errno))
-            Q_EMIT failed(systemError("read"));
-        return {};
+    // In packet mode each read starts with one byte: TIOCPKT_DATA before data, or a
+    // status alone. A status is taken before any data, so a few reads reach the data.
+    QByteArray buffer(maxBytes + 1, Qt::Uninitialized);
+    for (int statuses = 0; statuses < kMaxStatusesPerRead; ++statuses) {
+        ssize_t count = -1;
+        do {
+            count = ::read(m_master, buffer.data(), static_cast<size_t>(maxBytes + 1));
+        } while (count < 0 && errno == EINTR);
+        if (count < 0) {
+            if (!isTransient(errno))
+                Q_EMIT failed(systemError("read"));
+            return {};
+        }
+        if (count == 0)
+            return {};
+        if (buffer.at(0) == TIOCPKT_DATA) {
+            buffer.truncate(count);
+            return buffer.sliced(1);
+        }
+        noteStatus(buffer.at(0));
     }
-    buffer.truncate(count);
-    return buffer;
+    return {};
+}
+
+// Reads one status that poll() reported. Had data come first, this one-byte read
+// returns only its leading byte and leaves the data where it is.
+void PtyLine::takeStatus()
+{
+    char status = TIOCPKT_DATA;
+    if (::read(m_master, &status, 1) == 1 && status != TIOCPKT_DATA)
+        noteStatus(status);
+}
+
+void PtyLine::noteStatus(char status)
+{
+    if ((status & TIOCPKT_STOP) != 0) {
+        if (!m_programStopped)
+            ++m_programStops;
+        m_programStopped = true;
+    }
+    // A start replaces a stop not read yet: the stop happened all the same.
+    if ((status & TIOCPKT_START) != 0) {
+        if (!m_programStopped)
+            ++m_programStops;
+        m_programStopped = false;
+    }
 }
 
 qint64 PtyLine::write(const char *data, qint64 size)

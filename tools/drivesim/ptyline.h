@@ -13,6 +13,11 @@ namespace drivesim {
 // The slave's termios belong to the program, so nothing here ever sets them. Whether the
 // program has the port open is learned by polling the master: it reports POLLHUP exactly
 // while no slave descriptor is open.
+//
+// The master runs in packet mode, so that the drive learns when the program's end stops
+// and starts its output on the drive's XOFF and XON: what a wire shows as characters
+// ceasing to arrive, a pty shows only this way, since it hands over what the program
+// wrote before the stop whenever the drive reads.
 class PtyLine : public QObject
 {
     Q_OBJECT
@@ -50,6 +55,11 @@ public:
     bool discardUnread();
     // Whether the program asked for XON/XOFF on its input (IXON on the slave).
     bool programUsesSoftwareFlow() const;
+    // Whether the program's end has stopped its output on an XOFF, and how many times it
+    // has stopped since the pty was opened (a stop and the start after it that fall
+    // between two reads still count once).
+    bool programStopped() const { return m_programStopped; }
+    int programStops() const { return m_programStops; }
     // The rate the program set on its port; 0 when it is not one of the usual rates.
     int programBaud() const;
 
@@ -64,12 +74,16 @@ private:
     QString armHangupState();
     QString touchSlave(bool flushInput);
     QString linkTo(const QString &linkPath);
+    void takeStatus();
+    void noteStatus(char status);
 
     int m_master = -1;
     bool m_connected = false;
     QString m_slavePath;
     QString m_linkPath;
     QTimer m_pollTimer;
+    bool m_programStopped = false;
+    int m_programStops = 0;
 };
 
 } // namespace drivesim

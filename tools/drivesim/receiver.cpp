@@ -6,6 +6,11 @@
 
 namespace drivesim {
 
+namespace {
+// As much as one read of the pty gives.
+constexpr qint64 kTakeAll = 64 * 1024;
+} // namespace
+
 QString Receiver::start(const QString &path, qint64 charsPerSecond, const ReceiveBuffer &buffer,
                         const Faults &faults)
 {
@@ -24,12 +29,26 @@ QString Receiver::start(const QString &path, qint64 charsPerSecond, const Receiv
     m_holdUsed = false;
     m_holding = false;
     m_stopSent = false;
+    m_watching = false;
+    m_sinceXoff = 0;
+    m_overrun = 0;
     return {};
 }
 
 qint64 Receiver::room() const
 {
+    // Under XOFF the drive empties the line, so that a PC that goes on sending is not
+    // held back by the pty's own buffer, as a wire would not hold it back.
+    if (m_stopSent)
+        return kTakeAll;
     return std::max<qint64>(m_levels.capacity - m_buffer.size(), 0);
+}
+
+void Receiver::accept(const QByteArray &bytes)
+{
+    m_buffer.append(bytes);
+    if (m_stopSent && m_watching && !m_programStopped)
+        m_sinceXoff += bytes.size();
 }
 
 bool Receiver::isHolding()
@@ -72,15 +91,48 @@ bool Receiver::sendFlow(PtyLine &line)
         return true;
     const char flow = wantStop ? kXoff : kXon;
     const qint64 written = line.write(&flow, 1);
-    if (written == 1)
+    if (written == 1) {
         m_stopSent = wantStop;
+        if (wantStop)
+            watchForOverrun(line);
+    }
     return written >= 0;
+}
+
+void Receiver::watchForOverrun(const PtyLine &line)
+{
+    settleOverrun();
+    m_watching = true;
+    m_stopsAtXoff = line.programStops();
+    // A PC already stopped sends nothing more.
+    m_programStopped = line.programStopped();
+    m_sinceXoff = 0;
+}
+
+// Once the PC's end has stopped, what came after the XOFF was on its way before the stop.
+void Receiver::noteProgramStop(const PtyLine &line)
+{
+    if (!m_watching || m_programStopped)
+        return;
+    if (line.programStopped() || line.programStops() != m_stopsAtXoff) {
+        m_programStopped = true;
+        m_sinceXoff = 0;
+    }
+}
+
+void Receiver::settleOverrun()
+{
+    if (m_watching && !m_programStopped)
+        m_overrun += std::max<qint64>(m_sinceXoff - kCharsInFlight, 0);
+    m_watching = false;
+    m_sinceXoff = 0;
 }
 
 QString Receiver::service(PtyLine &line)
 {
     if (!isActive())
         return {};
+    noteProgramStop(line);
     // Consume first: a drive that keeps up never reports its buffer full.
     qint64 wanted = isHolding() ? 0 : m_buffer.size();
     if (m_limit >= 0)
@@ -103,6 +155,8 @@ QString Receiver::finish(PtyLine &line, bool keepBuffered)
 {
     if (!isActive())
         return {};
+    noteProgramStop(line);
+    settleOverrun();
     QString error = keepBuffered ? consume(m_buffer.size()) : QString();
     m_buffer.clear();
     // A pty remembers XOFF across a close and reopen; without this the next session's

@@ -16,9 +16,17 @@ class PtyLine;
 //
 // The file holds what the drive has consumed from its buffer, flushed at once, and
 // consumed() counts it: when consumed() equals what the PC sent, the file is complete.
+//
+// Under XOFF it is a UART's receiver: it keeps taking characters off the line, and those
+// that come after the XOFF, beyond the few a PC's UART still sends (what its transmit
+// FIFO holds), are an overrun unless the PC's end is seen to stop. A real drive would
+// lose them; these are kept and only counted, so that the file still shows what the PC
+// sent and overrun() alone says whether it sent when told not to.
 class Receiver
 {
 public:
+    static constexpr qint64 kCharsInFlight = 16;
+
     // Truncates path and starts a session. Returns an error text, empty on success.
     QString start(const QString &path, qint64 charsPerSecond, const ReceiveBuffer &buffer,
                   const Faults &faults);
@@ -26,8 +34,10 @@ public:
     // With keepBuffered false (a hangup) the buffered rest is dropped. Returns an error text.
     QString finish(PtyLine &line, bool keepBuffered);
 
+    // How much to take off the line now: what the buffer has room for, and everything
+    // while the PC is told to stop.
     qint64 room() const;
-    void accept(const QByteArray &bytes) { m_buffer.append(bytes); }
+    void accept(const QByteArray &bytes);
     // Consumes what is due and sends XOFF/XON as needed. Returns an error text.
     QString service(PtyLine &line);
     // Never consume past this many characters (-1: no limit), so a hangup lands exactly.
@@ -38,11 +48,17 @@ public:
     qint64 buffered() const { return m_buffer.size(); }
     // What the PC was last told: true after XOFF.
     bool pcStopped() const { return m_stopSent; }
+    // Characters that overran the drive this session, counted once each XOFF is over
+    // (at the next XOFF, or at finish()).
+    qint64 overrun() const { return m_overrun; }
 
 private:
     bool isHolding();
     QString consume(qint64 count);
     bool sendFlow(PtyLine &line);
+    void watchForOverrun(const PtyLine &line);
+    void noteProgramStop(const PtyLine &line);
+    void settleOverrun();
 
     QFile m_file;
     QByteArray m_buffer;
@@ -56,6 +72,13 @@ private:
     bool m_holding = false;
     QDeadlineTimer m_holdEnd;
     bool m_stopSent = false;
+    // The last XOFF, until its characters are counted: what came after it, and whether
+    // the PC's end has stopped since.
+    bool m_watching = false;
+    int m_stopsAtXoff = 0;
+    bool m_programStopped = false;
+    qint64 m_sinceXoff = 0;
+    qint64 m_overrun = 0;
 };
 
 } // namespace drivesim

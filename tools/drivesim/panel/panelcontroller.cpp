@@ -154,6 +154,11 @@ void PanelController::connectDrive()
         if (m_function == LinkFunction::JxfReceive)
             setStatus(functionName(m_function) + QStringLiteral(": receiving") + garbledText());
     });
+    connect(&m_drive, &Drive::overrun, this, [this](qint64 count) {
+        if (count > 0)
+            setStatus(functionName(m_function) +
+                      QStringLiteral(": PC sent %1 characters after XOFF (overrun)").arg(count));
+    });
     connect(&m_drive, &Drive::pcStopped, this, [this](bool stopped) {
         setStatus(stopped ? QStringLiteral("PC asked the drive to wait (XOFF)")
                           : functionName(m_function) + QStringLiteral(": PC resumed (XON)"));
