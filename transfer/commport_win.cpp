@@ -5,7 +5,10 @@
 
 #ifdef Q_OS_WIN
 
+#include "transfer/commline_win.h"
+
 #include <QtCore/qt_windows.h>
+#include <QTimer>
 #include <QWinEventNotifier>
 
 #include <algorithm>
@@ -13,61 +16,17 @@
 
 namespace {
 
-constexpr char kXon = 17;
-constexpr char kXoff = 19;
 // How long a close waits for the driver to end what it cancelled.
 constexpr DWORD kCancelMsecs = 1000;
+// How often the driver's count of received characters is looked at when
+// its waits for them end by themselves.
+constexpr int kLookMsecs = 10;
 
 HANDLE newEvent()
 {
     // Manual reset: it stays signalled once an operation has ended, until
     // the next one starts, so no end is missed.
     return ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-}
-
-bool applyLine(HANDLE handle, const CommSettings &settings, qint32 handshaking, qint16 inSize,
-               qint16 outSize)
-{
-    DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    // The queue sizes are a wish that a driver may ignore.
-    ::SetupComm(handle, DWORD(inSize), DWORD(outSize));
-    if (!::GetCommState(handle, &dcb))
-        return false;
-    dcb.BaudRate = DWORD(settings.baudRate);
-    dcb.ByteSize = BYTE(settings.dataBits);
-    dcb.Parity = settings.parity == CommSettings::Parity::Even  ? EVENPARITY
-                 : settings.parity == CommSettings::Parity::Odd ? ODDPARITY
-                                                                : NOPARITY;
-    dcb.fParity = dcb.Parity != NOPARITY;
-    dcb.StopBits = settings.stopBits == CommSettings::StopBits::Two ? TWOSTOPBITS : ONESTOPBIT;
-    dcb.fBinary = TRUE;
-    // The driver keeps these from one program to the next: each is set.
-    const bool rtsCts = handshaking == CommPort::RtsCts;
-    dcb.fOutxCtsFlow = rtsCts;
-    dcb.fRtsControl = rtsCts ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
-    dcb.fOutxDsrFlow = FALSE;
-    dcb.fDsrSensitivity = FALSE;
-    dcb.fDtrControl = DTR_CONTROL_ENABLE;
-    const bool xonXoff = handshaking == CommPort::XonXoff;
-    dcb.fOutX = xonXoff;
-    dcb.fInX = xonXoff;
-    // The XOFF this end sends stops the drive, not this end's own output.
-    dcb.fTXContinueOnXoff = TRUE;
-    dcb.XonChar = kXon;
-    dcb.XoffChar = kXoff;
-    // XOFF when three quarters of the receive queue are taken, XON again
-    // once a quarter is.
-    dcb.XoffLim = WORD(inSize / 4);
-    dcb.XonLim = WORD(inSize / 4);
-    dcb.fErrorChar = FALSE;
-    dcb.fNull = FALSE;
-    dcb.fAbortOnError = FALSE;
-    // A read returns at once with what has arrived; a write waits as long
-    // as the line needs, since a close ends it.
-    COMMTIMEOUTS timeouts{MAXDWORD, 0, 0, 0, 0};
-    return ::SetCommState(handle, &dcb) && ::SetCommTimeouts(handle, &timeouts) &&
-           ::SetCommMask(handle, EV_RXCHAR | EV_ERR);
 }
 
 } // namespace
@@ -83,6 +42,12 @@ struct CommPort::Device
     OVERLAPPED event{};
     DWORD eventMask = 0;
     bool eventBusy = false;
+    // The driver ends a wait for characters by itself, with nothing to
+    // report, while the port still answers: Wine's does so on a
+    // pseudo-terminal, whose modem lines it cannot read. Its count of
+    // received characters is then looked at every kLookMsecs instead.
+    bool waitsEndUnasked = false;
+    QTimer inputLook;
     OVERLAPPED read{};
     // Wake the event loop when the wait for characters ends, only while the
     // loop waits for them, and when the write ends, only while the loop
@@ -145,26 +110,44 @@ struct CommPort::Device
         return writeBusy && settleWrite(pending);
     }
 
+    // Collects the wait for characters if it has ended; false when the
+    // port failed.
     bool settleInputWait()
     {
         if (!eventBusy || !HasOverlappedIoCompleted(&event))
             return true;
         DWORD unused = 0;
         eventBusy = false;
-        return ::GetOverlappedResult(handle, &event, &unused, FALSE);
+        if (::GetOverlappedResult(handle, &event, &unused, FALSE))
+            return true;
+        COMSTAT stat{};
+        waitsEndUnasked = ::GetLastError() == ERROR_OPERATION_ABORTED && counts(stat);
+        return waitsEndUnasked;
     }
 
-    // Starts a wait for characters unless one runs.
+    // Starts a wait for characters unless one runs or the driver's waits
+    // end by themselves.
     bool armInputWait()
     {
         if (!settleInputWait())
             return false;
-        if (eventBusy)
+        if (eventBusy || waitsEndUnasked)
             return true;
         ::ResetEvent(event.hEvent);
         eventBusy =
             ::WaitCommEvent(handle, &eventMask, &event) || ::GetLastError() == ERROR_IO_PENDING;
         return eventBusy;
+    }
+
+    // Whether characters arriving wake the event loop, by the wait's end or
+    // by the look at the driver's count.
+    void wakeOnInput(bool on)
+    {
+        inputWake->setEnabled(on && !waitsEndUnasked);
+        if (on && waitsEndUnasked)
+            inputLook.start(kLookMsecs);
+        else
+            inputLook.stop();
     }
 
     // Reads count characters, which the driver holds already, into data.
@@ -210,12 +193,15 @@ bool CommPort::openDevice()
                                    GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                    FILE_FLAG_OVERLAPPED, nullptr);
     if (device->handle == INVALID_HANDLE_VALUE ||
-        !applyLine(device->handle, m_settings, m_handshaking, m_inBufferSize, m_outBufferSize))
+        !CommLine::apply(device->handle, m_settings, m_handshaking, m_inBufferSize,
+                         m_outBufferSize))
         return false;
     device->inputWake = std::make_unique<QWinEventNotifier>(device->event.hEvent);
     device->inputWake->setEnabled(false);
     QObject::connect(device->inputWake.get(), &QWinEventNotifier::activated,
                      device->inputWake.get(), [this] { onDeviceReadable(); });
+    QObject::connect(&device->inputLook, &QTimer::timeout, &device->inputLook,
+                     [this] { onDeviceReadable(); });
     device->outputWake = std::make_unique<QWinEventNotifier>(device->write.hEvent);
     device->outputWake->setEnabled(false);
     QObject::connect(device->outputWake.get(), &QWinEventNotifier::activated,
@@ -353,9 +339,11 @@ void CommPort::onDeviceReadable()
         markFailed();
     // A line error, or a wait that ended with nothing to read, is no input:
     // the wait goes on.
-    else if (stat.cbInQue == 0 && device.armInputWait())
+    else if (stat.cbInQue == 0 && device.armInputWait()) {
+        device.wakeOnInput(true);
         return;
-    device.inputWake->setEnabled(false);
+    }
+    device.wakeOnInput(false);
 }
 
 void CommPort::onDeviceWritable()
@@ -379,7 +367,7 @@ void CommPort::wakeOn(Wake what)
     const bool input = what == Wake::Input && !m_failed;
     if (input && !device.armInputWait())
         markFailed();
-    device.inputWake->setEnabled(input && !m_failed);
+    device.wakeOnInput(input && !m_failed);
     // What is held here goes to the driver now; its end wakes the loop.
     if (what == Wake::Output && !m_failed && !device.writeBusy && !m_pending.isEmpty())
         writePending();
