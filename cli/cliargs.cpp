@@ -90,11 +90,8 @@ std::optional<QString> takePort(const QString &text, TransferChoices &choices)
         choices.portText = PortNames::comName(choices.portNumber);
         return std::nullopt;
     }
-    if (!text.contains(QLatin1Char('/')))
-        return QStringLiteral("%1 is no port: give COM1 to COM%2 or a device path such as "
-                              "/dev/ttyUSB0")
-            .arg(text)
-            .arg(PortNames::kComPorts);
+    if (!text.contains(QLatin1Char('/')) && !text.contains(QLatin1Char('\\')))
+        return QStringLiteral("%1 is no port: give %2").arg(text, PortNames::portChoices());
     choices.devicePath = text;
     choices.portText = text;
     return std::nullopt;
@@ -241,7 +238,7 @@ Parsed parseArgs(const QStringList &arguments)
 
 QString usageText()
 {
-    return QStringLiteral(
+    const QString text = QStringLiteral(
         "Usage:\n"
         "  quillet-cli dump    FILE --port PORT [--baud N]   receive the drive's MMI dump into "
         "FILE\n"
@@ -255,7 +252,7 @@ QString usageText()
         "  quillet-cli ports --unmap COMn                   let COMn lead to its default again\n"
         "\n"
         "Options:\n"
-        "  --port PORT          COM1 to COM8, or a device path such as /dev/ttyUSB0\n"
+        "  --port PORT          %1\n"
         "  --baud N             300, 600, 1200, 2400, 4800, 9600, 19200, 38400 or 57600 (9600)\n"
         "  --compare-with REF   receive: compare the received data with REF\n"
         "  --report FILE        write the transfer's report into FILE\n"
@@ -273,6 +270,7 @@ QString usageText()
         "Exit status: 0 complete (check: intact; compare: same data), 1 failed or timed out\n"
         "(check: damaged; compare: different), 2 wrong use or a file or port that cannot be\n"
         "used, 130 cancelled.\n");
+    return text.arg(PortNames::portChoices());
 }
 
 } // namespace Cli

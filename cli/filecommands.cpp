@@ -21,6 +21,15 @@ namespace FileCommands {
 
 namespace {
 
+#ifdef Q_OS_WIN
+// Windows has no named pipe that a file name could turn into, and gives the
+// bytes as they are only in binary mode.
+constexpr int kOpenFlags = O_RDONLY | O_BINARY | O_NOINHERIT;
+#else
+// Not blocking: should a pipe have taken the file's place since, the open does not wait.
+constexpr int kOpenFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
+#endif
+
 QString hexText(const QByteArray &bytes)
 {
     return QString::fromLatin1(bytes.toHex().toUpper());
@@ -135,8 +144,7 @@ ParameterFile readParameterFile(const QString &path)
     const QByteArray name = FileNames::toSystem(path);
     if (ParameterFile before = refusedBeforeOpening(path, name); !before.error.isEmpty())
         return before;
-    // Not blocking: should a pipe have taken the file's place since, the open does not wait.
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = ::open(name.constData(), kOpenFlags);
     if (fd < 0)
         return unreadable(path, QString::fromLocal8Bit(std::strerror(errno)));
     QFile file;

@@ -29,13 +29,23 @@ cat >"$work/session.sh" <<'SESSION'
 set -u
 "$@" &
 program=$!
-page1=$(timeout 120 xdotool search --sync --name 'page 1 of 3' | head -n 1)
+page1=$(timeout 120 xdotool search --sync --onlyvisible --name 'page 1 of 3' | head -n 1)
 if [ -z "$page1" ]; then
     echo "page 1 never appeared" >&2
     kill "$program"
     exit 2
 fi
-xdotool windowfocus --sync "$page1" key Escape
+# The X server refuses the focus to a window that is not shown yet; without
+# the Esc the program would wait for ever.
+for ((try = 0; try < 60; try++)); do
+    xdotool windowfocus --sync "$page1" key Escape 2>/dev/null && break
+    sleep 0.5
+done
+if [ "$try" -eq 60 ]; then
+    echo "page 1 never took the keys" >&2
+    kill "$program"
+    exit 2
+fi
 wait "$program"
 SESSION
 chmod +x "$work/session.sh"

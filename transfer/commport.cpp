@@ -5,34 +5,9 @@
 #include <algorithm>
 
 namespace {
-
-constexpr int kDrainReleaseMsecs = 100;
-
-// Qt reports a read that found nothing as a read error too, so only the
-// loss of the device itself counts; the port's own reads and writes see the
-// rest where it happens.
-bool isLinkFailure(QSerialPort::SerialPortError error)
-{
-    return error == QSerialPort::ResourceError;
-}
-
+constexpr qsizetype kWriteBatch = 64;
+constexpr qint64 kWriteHoldNs = 200 * 1000;
 } // namespace
-
-CommPort::CommPort()
-{
-    // Whatever Qt itself meets of the device (opening it, and reading it,
-    // should it ever do so) may be the first news of a lost device.
-    QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
-                     [this](QSerialPort::SerialPortError error) {
-                         if (isLinkFailure(error))
-                             markFailed();
-                     });
-}
-
-CommPort::~CommPort()
-{
-    setPortOpen(false);
-}
 
 bool CommPort::setCommPort(qint16 portNumber)
 {
@@ -42,7 +17,7 @@ bool CommPort::setCommPort(qint16 portNumber)
     if (device.isEmpty())
         return false;
     m_portNumber = portNumber;
-    m_device = device;
+    m_path = device;
     return true;
 }
 
@@ -52,7 +27,7 @@ bool CommPort::setDevice(const QString &path)
     if (portOpen() || device.isEmpty())
         return false;
     m_portNumber = 0;
-    m_device = device;
+    m_path = device;
     return true;
 }
 
@@ -92,36 +67,18 @@ bool CommPort::setPortOpen(bool open)
 {
     if (open)
         return !portOpen() && this->open();
-    if (!m_port.isOpen()) {
-        m_pending.clear();
-        return true;
-    }
     // Whatever is still queued would hold the close for as long as the line
-    // takes to send it, or for ever under XOFF. The device is flushed only
-    // when it says it holds characters: a pseudo-terminal says it holds
-    // none, yet a flush throws away what it took and the other end has not
-    // read, characters already counted as sent. Discarding also ends a
+    // takes to send it, or for ever under XOFF; discarding it also ends a
     // drain that waits in the background.
-    m_discarded = unsentOutput();
-    if (m_discarded > m_pending.size())
-        m_port.clear(QSerialPort::Output);
+    if (portOpen())
+        m_discarded = closeDevice();
     m_pending.clear();
-    // Given a moment, the released drain lets go of its descriptor first, so
-    // that this close is the device's last, as it would be without one.
-    m_drain.abandon(kDrainReleaseMsecs);
-    stopWakes();
-    m_port.close();
     return true;
-}
-
-bool CommPort::portOpen() const
-{
-    return m_port.isOpen();
 }
 
 bool CommPort::open()
 {
-    if (m_device.isEmpty())
+    if (m_path.isEmpty())
         return false;
     m_failed = false;
     m_discarded = 0;
@@ -129,39 +86,27 @@ bool CommPort::open()
     m_lastWrite.invalidate();
     m_deviceQueued = 0;
     m_deviceFull = false;
-    m_port.clearError();
-    m_port.setPortName(m_device);
-    // The loop reads the device itself (startWakes); were Qt to read it too,
-    // it would hold no more than one character ahead of the loop's read.
-    m_port.setReadBufferSize(1);
-    if (!m_port.open(QIODevice::ReadWrite))
-        return false;
-    const QSerialPort::FlowControl flow = m_handshaking == XonXoff  ? QSerialPort::SoftwareControl
-                                          : m_handshaking == RtsCts ? QSerialPort::HardwareControl
-                                                                    : QSerialPort::NoFlowControl;
-    const bool applied =
-        m_port.setBaudRate(m_settings.baudRate) && m_port.setDataBits(m_settings.dataBits) &&
-        m_port.setParity(m_settings.parity) && m_port.setStopBits(m_settings.stopBits) &&
-        m_port.setFlowControl(flow) && applyHandshaking();
-    if (!applied) {
-        m_port.close();
-        return false;
-    }
-    startWakes();
-    return true;
-}
-
-qintptr CommPort::handle() const
-{
-    return m_port.isOpen() ? static_cast<qintptr>(m_port.handle()) : -1;
+    return openDevice();
 }
 
 bool CommPort::output(const QByteArray &data)
 {
-    if (!m_port.isOpen() || m_failed)
+    if (!portOpen() || m_failed)
         return false;
     m_pending.append(data);
     return holdForBatch() || writePending();
+}
+
+bool CommPort::holdForBatch() const
+{
+    // A caller handing over one character at a time would pay a system call
+    // for each. Characters that follow a write within kWriteHoldNs wait for
+    // a batch instead; the next output, wait for output or drain sends them.
+    // Once the device refused characters (full, or held by XOFF), asking it
+    // again for each new one is a wasted call: they wait for the next wait
+    // for output, which learns when it takes characters again.
+    return m_deviceFull || (m_pending.size() < kWriteBatch && m_lastWrite.isValid() &&
+                            m_lastWrite.nsecsElapsed() < kWriteHoldNs);
 }
 
 int CommPort::gatherMsecs(int most) const

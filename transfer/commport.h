@@ -5,9 +5,9 @@
 #include "transfer/outputdrain.h"
 
 #include <QElapsedTimer>
-#include <QSerialPort>
-#include <QSocketNotifier>
 #include <QString>
+
+#include <memory>
 
 // The program's one serial port (SComms). Its properties are set while it is
 // closed and take effect when it opens; every setter reports failure as false.
@@ -38,7 +38,7 @@ public:
     // so that it never waits for the line, and counts what it discarded.
     // Closing a closed port is harmless.
     bool setPortOpen(bool open);
-    bool portOpen() const;
+    bool portOpen() const { return m_device != nullptr; }
 
     // The number of received characters waiting to be read; 0 when closed.
     qint64 inBufferCount();
@@ -60,10 +60,7 @@ public:
 
 private:
     bool open();
-    bool applyHandshaking();
     bool writePending();
-    // Characters accepted and not yet on the line, with the device asked afresh.
-    qint64 unsentOutput();
     // True when output() may keep characters for the next write.
     bool holdForBatch() const;
     // Reads how many characters the device holds; false on an error.
@@ -75,15 +72,27 @@ private:
     // a parameter file takes on the line.
     static constexpr qint64 kGatherChars = 96;
     void markFailed() { m_failed = true; }
+    // Ends a wait for input once characters have come.
+    void onDeviceReadable();
     // Hands what is held here to the device when it takes characters again.
     void onDeviceWritable();
-    // What lets the event loop hear of the open device, and its end.
-    void startWakes();
-    void stopWakes();
 
-    QSerialPort m_port;
+    // The platform's half (commport_posix.cpp, commport_win.cpp): the open
+    // device and what wakes the event loop for it. It exists while the port
+    // is open.
+    struct Device;
+    // Opens m_path with every property applied; false leaves it closed.
+    bool openDevice();
+    // Discards what the device still holds and closes it; returns how many
+    // characters were discarded, with those still held here.
+    qint64 closeDevice();
+    std::unique_ptr<Device> m_device;
+    // How long a close gives a released drain to let go of the device, so
+    // that the close is the device's last, as it would be without one.
+    static constexpr int kDrainReleaseMsecs = 100;
+
     qint16 m_portNumber = 0;
-    QString m_device;
+    QString m_path;
     CommSettings m_settings;
     qint16 m_inBufferSize = kDefaultInBufferSize;
     qint16 m_outBufferSize = 512;
@@ -95,15 +104,11 @@ private:
     // count only falls until the next write.
     QElapsedTimer m_lastWrite;
     qint64 m_deviceQueued = 0;
-    // The last write left characters behind: the device takes no more for now.
+    // The device takes no more for now: the last write left characters
+    // behind, or (Windows) the driver still holds it.
     bool m_deviceFull = false;
     bool m_failed = false;
     qint64 m_discarded = 0;
-    // Wake the event loop when characters arrive, only while the loop waits
-    // for them, and when the device takes characters again, only while the
-    // loop waits for room and characters are held here.
-    QSocketNotifier *m_readable = nullptr;
-    QSocketNotifier *m_writable = nullptr;
     // The drain runs by itself; a close leaves it behind.
     OutputDrain m_drain;
 };

@@ -5,39 +5,44 @@
 
 #ifdef Q_OS_UNIX
 
-#include <algorithm>
+#include <QSerialPort>
+#include <QSocketNotifier>
+
 #include <cerrno>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
-#include <utility>
+
+struct CommPort::Device
+{
+    QSerialPort port;
+    // Wake the event loop when characters arrive, only while the loop waits
+    // for them, and when the device takes characters again, only while the
+    // loop waits for room and characters are held here. Gone before the
+    // port closes.
+    std::unique_ptr<QSocketNotifier> readable;
+    std::unique_ptr<QSocketNotifier> writable;
+
+    int fd() const { return int(port.handle()); }
+};
 
 namespace {
-constexpr int kReadChunk = 4096;
-constexpr qsizetype kWriteBatch = 64;
-constexpr qint64 kWriteHoldNs = 200 * 1000;
-} // namespace
 
-bool CommPort::holdForBatch() const
+constexpr int kReadChunk = 4096;
+
+// Qt reports a read that found nothing as a read error too, so only the
+// loss of the device itself counts; the port's own reads and writes see the
+// rest where it happens.
+bool isLinkFailure(QSerialPort::SerialPortError error)
 {
-    // A caller handing over one character at a time would pay a system call
-    // for each. Characters that follow a write within kWriteHoldNs wait for
-    // a batch instead; the next output, wait for output or drain sends them.
-    // Once the device refused characters (full, or held by XOFF), asking it
-    // again for each new one is a wasted call: they wait for the next wait
-    // for output, which learns when it takes characters again.
-    return m_deviceFull || (m_pending.size() < kWriteBatch && m_lastWrite.isValid() &&
-                            m_lastWrite.nsecsElapsed() < kWriteHoldNs);
+    return error == QSerialPort::ResourceError;
 }
 
-bool CommPort::applyHandshaking()
+bool applyXonXoff(int fd)
 {
-    if (m_handshaking != XonXoff)
-        return true;
     // Qt's software flow control lets any character from the drive end an
     // XOFF; only XON may, or a drive that is still busy gets more data.
-    const int fd = m_port.handle();
     termios tio{};
     if (::tcgetattr(fd, &tio) != 0)
         return false;
@@ -51,9 +56,94 @@ bool CommPort::applyHandshaking()
     return (now.c_iflag & (IXON | IXOFF | IXANY)) == (IXON | IXOFF);
 }
 
+bool applyLine(QSerialPort &port, const CommSettings &settings, qint32 handshaking)
+{
+    const QSerialPort::FlowControl flow =
+        handshaking == CommPort::XonXoff  ? QSerialPort::SoftwareControl
+        : handshaking == CommPort::RtsCts ? QSerialPort::HardwareControl
+                                          : QSerialPort::NoFlowControl;
+    const QSerialPort::Parity parity =
+        settings.parity == CommSettings::Parity::Even  ? QSerialPort::EvenParity
+        : settings.parity == CommSettings::Parity::Odd ? QSerialPort::OddParity
+                                                       : QSerialPort::NoParity;
+    const QSerialPort::StopBits stopBits = settings.stopBits == CommSettings::StopBits::Two
+                                               ? QSerialPort::TwoStop
+                                               : QSerialPort::OneStop;
+    return port.setBaudRate(settings.baudRate) &&
+           port.setDataBits(QSerialPort::DataBits(settings.dataBits)) && port.setParity(parity) &&
+           port.setStopBits(stopBits) && port.setFlowControl(flow) &&
+           (handshaking != CommPort::XonXoff || applyXonXoff(int(port.handle())));
+}
+
+} // namespace
+
+CommPort::CommPort() = default;
+
+CommPort::~CommPort()
+{
+    setPortOpen(false);
+}
+
+bool CommPort::openDevice()
+{
+    auto device = std::make_unique<Device>();
+    QSerialPort &port = device->port;
+    // Whatever Qt itself meets of the device (opening it, and reading it,
+    // should it ever do so) may be the first news of a lost device.
+    QObject::connect(&port, &QSerialPort::errorOccurred, &port,
+                     [this](QSerialPort::SerialPortError error) {
+                         if (isLinkFailure(error))
+                             markFailed();
+                     });
+    port.setPortName(m_path);
+    // The loop reads the device itself (below); were Qt to read it too, it
+    // would hold no more than one character ahead of the loop's read.
+    port.setReadBufferSize(1);
+    if (!port.open(QIODevice::ReadWrite))
+        return false;
+    if (!applyLine(port, m_settings, m_handshaking))
+        return false;
+    // Qt would read the device whenever the event loop runs, waking the
+    // program for every character or two that comes; the loop reads it
+    // itself, in one go, when it asks. Should Qt switch its reading on again,
+    // input() still returns what it took first.
+    for (QSocketNotifier *own : port.findChildren<QSocketNotifier *>())
+        own->setEnabled(false);
+    device->readable = std::make_unique<QSocketNotifier>(device->fd(), QSocketNotifier::Read);
+    device->readable->setEnabled(false);
+    QObject::connect(device->readable.get(), &QSocketNotifier::activated, device->readable.get(),
+                     [this] { onDeviceReadable(); });
+    device->writable = std::make_unique<QSocketNotifier>(device->fd(), QSocketNotifier::Write);
+    device->writable->setEnabled(false);
+    QObject::connect(device->writable.get(), &QSocketNotifier::activated, device->writable.get(),
+                     [this] { onDeviceWritable(); });
+    m_device = std::move(device);
+    return true;
+}
+
+qint64 CommPort::closeDevice()
+{
+    // The device is flushed only when it says it holds characters: a
+    // pseudo-terminal says it holds none, yet a flush throws away what it
+    // took and the other end has not read, characters already counted as
+    // sent. Discarding also ends a drain that waits in the background.
+    readDeviceQueue();
+    const qint64 discarded = m_device->port.bytesToWrite() + m_pending.size() + m_deviceQueued;
+    if (discarded > m_pending.size())
+        m_device->port.clear(QSerialPort::Output);
+    m_drain.abandon(kDrainReleaseMsecs);
+    m_device.reset();
+    return discarded;
+}
+
+qintptr CommPort::handle() const
+{
+    return m_device ? qintptr(m_device->fd()) : -1;
+}
+
 bool CommPort::writePending()
 {
-    const int fd = m_port.handle();
+    const int fd = m_device->fd();
     m_lastWrite.start();
     while (!m_pending.isEmpty()) {
         const ssize_t written = ::write(fd, m_pending.constData(), size_t(m_pending.size()));
@@ -75,7 +165,7 @@ bool CommPort::writePending()
 bool CommPort::readDeviceQueue()
 {
     int inDevice = 0;
-    if (::ioctl(m_port.handle(), TIOCOUTQ, &inDevice) != 0) {
+    if (::ioctl(m_device->fd(), TIOCOUTQ, &inDevice) != 0) {
         markFailed();
         m_deviceQueued = 0;
         return false;
@@ -86,13 +176,14 @@ bool CommPort::readDeviceQueue()
 
 QByteArray CommPort::input()
 {
-    if (!m_port.isOpen())
+    if (!m_device)
         return QByteArray();
     // What Qt read during the last event pump came first on the line.
-    QByteArray data = m_port.bytesAvailable() > 0 ? m_port.readAll() : QByteArray();
+    QSerialPort &port = m_device->port;
+    QByteArray data = port.bytesAvailable() > 0 ? port.readAll() : QByteArray();
     char chunk[kReadChunk];
     for (;;) {
-        const ssize_t count = ::read(m_port.handle(), chunk, sizeof chunk);
+        const ssize_t count = ::read(m_device->fd(), chunk, sizeof chunk);
         if (count > 0) {
             data.append(chunk, count);
             if (count < ssize_t(sizeof chunk))
@@ -112,9 +203,9 @@ QByteArray CommPort::input()
 
 bool CommPort::inputWaiting()
 {
-    if (!m_port.isOpen() || m_failed || m_port.bytesAvailable() > 0)
-        return m_port.isOpen();
-    pollfd target{m_port.handle(), POLLIN, 0};
+    if (!m_device || m_failed || m_device->port.bytesAvailable() > 0)
+        return portOpen();
+    pollfd target{m_device->fd(), POLLIN, 0};
     int ready = 0;
     do {
         ready = ::poll(&target, 1, 0);
@@ -127,14 +218,20 @@ bool CommPort::inputWaiting()
 
 qint64 CommPort::queuedOutput()
 {
-    if (!m_port.isOpen())
+    if (!m_device)
         return 0;
     // With characters still held here the device's count from the last
     // write is an upper bound, which is all a caller keeping the queue below
     // a limit needs; without any it must be exact.
     if (m_pending.isEmpty())
         readDeviceQueue();
-    return m_port.bytesToWrite() + m_pending.size() + m_deviceQueued;
+    return m_device->port.bytesToWrite() + m_pending.size() + m_deviceQueued;
+}
+
+void CommPort::onDeviceReadable()
+{
+    // Level-triggered: once is enough to end the wait, which then reads.
+    m_device->readable->setEnabled(false);
 }
 
 void CommPort::onDeviceWritable()
@@ -143,54 +240,22 @@ void CommPort::onDeviceWritable()
         writePending();
     // Level-triggered: with nothing left to hand over, it would fire for ever.
     if (m_pending.isEmpty() || m_failed)
-        m_writable->setEnabled(false);
-}
-
-void CommPort::startWakes()
-{
-    // Qt would read the device whenever the event loop runs, waking the
-    // program for every character or two that comes; the loop reads it
-    // itself, in one go, when it asks. Should Qt switch its reading on again,
-    // input() still returns what it took first.
-    for (QSocketNotifier *own : m_port.findChildren<QSocketNotifier *>())
-        own->setEnabled(false);
-    const int fd = m_port.handle();
-    m_readable = new QSocketNotifier(fd, QSocketNotifier::Read);
-    m_readable->setEnabled(false);
-    // Level-triggered: once is enough to end the wait, which then reads.
-    QObject::connect(m_readable, &QSocketNotifier::activated, m_readable,
-                     [this] { m_readable->setEnabled(false); });
-    m_writable = new QSocketNotifier(fd, QSocketNotifier::Write);
-    m_writable->setEnabled(false);
-    QObject::connect(m_writable, &QSocketNotifier::activated, m_writable,
-                     [this] { onDeviceWritable(); });
-}
-
-void CommPort::stopWakes()
-{
-    delete std::exchange(m_readable, nullptr);
-    delete std::exchange(m_writable, nullptr);
+        m_device->writable->setEnabled(false);
 }
 
 void CommPort::wakeOn(Wake what)
 {
-    if (m_readable)
-        m_readable->setEnabled(what == Wake::Input && !m_failed);
-    if (m_writable)
-        m_writable->setEnabled(what == Wake::Output && !m_pending.isEmpty() && !m_failed);
-}
-
-qint64 CommPort::unsentOutput()
-{
-    readDeviceQueue();
-    return m_port.bytesToWrite() + m_pending.size() + m_deviceQueued;
+    if (!m_device)
+        return;
+    m_device->readable->setEnabled(what == Wake::Input && !m_failed);
+    m_device->writable->setEnabled(what == Wake::Output && !m_pending.isEmpty() && !m_failed);
 }
 
 LinePort::DrainStatus CommPort::drain()
 {
-    if (!m_port.isOpen() || m_failed || !m_pending.isEmpty())
+    if (!m_device || m_failed || !m_pending.isEmpty())
         return DrainStatus::Failed;
-    const DrainStatus status = m_drain.status(m_port.handle());
+    const DrainStatus status = m_drain.status(m_device->fd());
     if (status == DrainStatus::Failed)
         markFailed();
     return status;
@@ -198,14 +263,14 @@ LinePort::DrainStatus CommPort::drain()
 
 qint64 CommPort::inBufferCount()
 {
-    if (!m_port.isOpen())
+    if (!m_device)
         return 0;
     int waiting = 0;
-    if (::ioctl(m_port.handle(), FIONREAD, &waiting) != 0) {
+    if (::ioctl(m_device->fd(), FIONREAD, &waiting) != 0) {
         markFailed();
         waiting = 0;
     }
-    return m_port.bytesAvailable() + waiting;
+    return m_device->port.bytesAvailable() + waiting;
 }
 
 #endif // Q_OS_UNIX

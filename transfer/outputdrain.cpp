@@ -7,7 +7,9 @@
 #include <mutex>
 #include <thread>
 
-#ifdef Q_OS_UNIX
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
 #include <cerrno>
 #include <fcntl.h>
 #include <termios.h>
@@ -30,10 +32,52 @@ struct OutputDrain::Waker
 
 namespace {
 
-// The device's own wait for its last character, on the calling thread.
-bool drainDevice(int fd)
+#ifdef Q_OS_WIN
+
+// How often the driver's own count is asked while it still holds characters.
+constexpr std::chrono::milliseconds kQueuePoll(10);
+
+qintptr duplicate(qintptr handle)
 {
-#ifdef Q_OS_UNIX
+    HANDLE own = nullptr;
+    const HANDLE process = ::GetCurrentProcess();
+    if (!::DuplicateHandle(process, HANDLE(handle), process, &own, 0, FALSE, DUPLICATE_SAME_ACCESS))
+        return -1;
+    return qintptr(own);
+}
+
+// The driver's wait for its writes to end, on the calling thread, then its
+// own count: some drivers hold characters past the end of a write. A close's
+// purge ends the first, abandoning the second.
+bool drainDevice(qintptr handle, const std::atomic<bool> &abandoned)
+{
+    const HANDLE device = HANDLE(handle);
+    bool drained = ::FlushFileBuffers(device) != 0;
+    while (drained && !abandoned) {
+        COMSTAT stat{};
+        DWORD errors = 0;
+        drained = ::ClearCommError(device, &errors, &stat) != 0;
+        if (stat.cbOutQue == 0)
+            break;
+        std::this_thread::sleep_for(kQueuePoll);
+    }
+    // Closed before the caller hears of it, so that a port reported drained
+    // is held by nothing of this program's.
+    ::CloseHandle(device);
+    return drained;
+}
+
+#else
+
+qintptr duplicate(qintptr handle)
+{
+    return ::fcntl(int(handle), F_DUPFD_CLOEXEC, 0);
+}
+
+// The device's own wait for its last character, on the calling thread.
+bool drainDevice(qintptr handle, const std::atomic<bool> &)
+{
+    const int fd = int(handle);
     int drained = 0;
     do {
         drained = ::tcdrain(fd);
@@ -42,27 +86,23 @@ bool drainDevice(int fd)
     // is held by nothing of this program's.
     ::close(fd);
     return drained == 0;
-#else
-    Q_UNUSED(fd);
-    return true;
-#endif
 }
 
-std::shared_future<bool> startDrain(int handle, std::shared_ptr<OutputDrain::Waker> waker)
+#endif
+
+std::shared_future<bool> startDrain(qintptr handle, std::shared_ptr<std::atomic<bool>> abandoned,
+                                    std::shared_ptr<OutputDrain::Waker> waker)
 {
     std::promise<bool> finished;
     std::shared_future<bool> result = finished.get_future().share();
-#ifdef Q_OS_UNIX
-    const int fd = ::fcntl(handle, F_DUPFD_CLOEXEC, 0);
-#else
-    const int fd = handle;
-#endif
-    if (fd < 0) {
+    const qintptr own = duplicate(handle);
+    if (own < 0) {
         finished.set_value(false);
         return result;
     }
-    std::thread([fd, finished = std::move(finished), waker = std::move(waker)]() mutable {
-        finished.set_value(drainDevice(fd));
+    std::thread([own, abandoned = std::move(abandoned), finished = std::move(finished),
+                 waker = std::move(waker)]() mutable {
+        finished.set_value(drainDevice(own, *abandoned));
         waker->wake();
     }).detach();
     return result;
@@ -83,10 +123,12 @@ OutputDrain::~OutputDrain()
     m_waker->target.reset();
 }
 
-LinePort::DrainStatus OutputDrain::status(int handle)
+LinePort::DrainStatus OutputDrain::status(qintptr handle)
 {
-    if (!m_finished.valid())
-        m_finished = startDrain(handle, m_waker);
+    if (!m_finished.valid()) {
+        m_abandoned = std::make_shared<std::atomic<bool>>(false);
+        m_finished = startDrain(handle, m_abandoned, m_waker);
+    }
     if (m_finished.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
         return LinePort::DrainStatus::Pending;
     const bool drained = m_finished.get();
@@ -96,7 +138,9 @@ LinePort::DrainStatus OutputDrain::status(int handle)
 
 void OutputDrain::abandon(int msecs)
 {
-    if (m_finished.valid())
-        m_finished.wait_for(std::chrono::milliseconds(msecs));
+    if (!m_finished.valid())
+        return;
+    *m_abandoned = true;
+    m_finished.wait_for(std::chrono::milliseconds(msecs));
     m_finished = {};
 }

@@ -4,17 +4,19 @@
 
 #include <QObject>
 
+#include <atomic>
 #include <future>
 #include <memory>
 
 // Waits for the last character written to a serial device to leave it
-// (tcdrain), which takes as long as the drive holds XOFF, or for ever on a
-// device that never empties. The wait runs on a thread of its own, on a
-// descriptor of its own that stays valid whenever the port closes, so the
-// caller never waits and may walk away. Its end posts an event to the thread
-// that started it, which wakes that thread's event loop. Discarding the
-// device's output ends it; a device that keeps characters through a discard
-// keeps the thread until it lets go.
+// (tcdrain; on Windows FlushFileBuffers, then the driver's own count), which
+// takes as long as the drive holds XOFF, or for ever on a device that never
+// empties. The wait runs on a thread of its own, on a handle of its own that
+// stays valid whenever the port closes, so the caller never waits and may
+// walk away. Its end posts an event to the thread that started it, which
+// wakes that thread's event loop. Discarding the device's output ends it; a
+// device that keeps characters through a discard keeps the thread until it
+// lets go.
 class OutputDrain
 {
 public:
@@ -25,7 +27,7 @@ public:
 
     // Starts the wait on handle's device unless one runs already, and says
     // how it stands. Failed: the device reported an error.
-    LinePort::DrainStatus status(int handle);
+    LinePort::DrainStatus status(qintptr handle);
     // Leaves the wait behind, first giving it up to msecs to end.
     void abandon(int msecs);
 
@@ -35,5 +37,7 @@ public:
 
 private:
     std::shared_future<bool> m_finished;
+    // Tells the running wait that nobody waits for it any more.
+    std::shared_ptr<std::atomic<bool>> m_abandoned;
     std::shared_ptr<Waker> m_waker;
 };

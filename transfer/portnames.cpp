@@ -18,9 +18,21 @@ qint16 comNumber(const QString &name)
     bool isNumber = false;
     const int number = name.mid(3).toInt(&isNumber);
     // Only the plain digits: "COM01" and "COM+1" name no port.
-    if (!isNumber || QString::number(number) != name.mid(3) || number < 1 || number > kComPorts)
+    if (!isNumber || QString::number(number) != name.mid(3) || number < 1 || number > kLastComPort)
         return 0;
     return static_cast<qint16>(number);
+}
+
+QString portChoices()
+{
+#ifdef Q_OS_WIN
+    const QString example = QStringLiteral("\\\\.\\COM3");
+#else
+    const QString example = QStringLiteral("/dev/ttyUSB0");
+#endif
+    return QStringLiteral("COM1 to COM%1, or a device path such as %2")
+        .arg(kLastComPort)
+        .arg(example);
 }
 
 QString deviceForPort(qint16 portNumber)
@@ -34,7 +46,7 @@ QString deviceForPort(qint16 portNumber, const QString &settingsFolder)
         return QString();
 #ifdef Q_OS_WIN
     Q_UNUSED(settingsFolder);
-    return comName(portNumber);
+    return QStringLiteral("\\\\.\\") + comName(portNumber);
 #else
     const QString link = linkPath(portNumber, settingsFolder);
     if (QFileInfo(link).isSymLink() || QFileInfo::exists(link))
@@ -52,6 +64,10 @@ QString deviceForPath(const QString &path)
 {
     if (path.isEmpty())
         return QString();
+#ifdef Q_OS_WIN
+    // A device name such as \\.\COM3 is no file, and no link leads to it.
+    return path;
+#else
     const QFileInfo info(path);
     if (info.isSymLink()) {
         const QString target = info.canonicalFilePath();
@@ -60,6 +76,7 @@ QString deviceForPath(const QString &path)
         return target.isEmpty() ? info.symLinkTarget() : target;
     }
     return info.absoluteFilePath();
+#endif
 }
 
 } // namespace PortNames

@@ -11,7 +11,7 @@ namespace {
 QList<ComPort> comPortsOnly(const QString &settingsFolder)
 {
     QList<ComPort> ports;
-    for (qint16 number = 1; number <= PortNames::kComPorts; ++number) {
+    for (qint16 number : comNumbers()) {
         ComPort port;
         port.number = number;
         const QString link = PortNames::linkPath(number, settingsFolder);
@@ -32,6 +32,18 @@ QStringList pathsOf(const QList<ComPort> &ports)
 }
 
 } // namespace
+
+QList<qint16> comNumbers()
+{
+    QList<qint16> numbers;
+    for (qint16 number = 1; number <= PortNames::kComPorts; ++number)
+        numbers.append(number);
+    for (qint16 number : Platform::registeredComNumbers()) {
+        if (number > PortNames::kComPorts)
+            numbers.append(number);
+    }
+    return numbers;
+}
 
 QList<ComPort> comPorts(const QString &settingsFolder, const QString &root)
 {
@@ -100,7 +112,7 @@ QString stateText(const Device &device)
 QString details(const Device &device)
 {
     if (!device.usb)
-        return QString();
+        return device.description;
     const Usb &usb = *device.usb;
     QStringList words{QStringLiteral("USB")};
     for (const QString &word : {usb.manufacturer, usb.product}) {

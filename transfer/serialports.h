@@ -10,10 +10,13 @@
 // The serial devices of the machine and where each COM number leads: what
 // `quillet-cli ports` lists and page 1 shows beside each COM number.
 //
-// Nothing here opens a device. Opening a real port raises its modem lines,
-// and the far end of a pseudo-terminal sees the open, so merely looking
-// could disturb a drive that is being commissioned. The state is read from
-// the device's node, the system's tables and the processes that can be seen.
+// On Linux and other Unix systems nothing here opens a device. Opening a
+// real port raises its modem lines, and the far end of a pseudo-terminal
+// sees the open, so merely looking could disturb a drive that is being
+// commissioned. The state is read from the device's node, the system's
+// tables and the processes that can be seen. Windows tells whether another
+// program holds a port only to an open: a port its table of device names
+// has is opened, without sharing, and closed at once.
 //
 // root stands for / where the system's device information is read (/sys and
 // /dev), so that a test can lay out a machine of its own; empty means /.
@@ -45,6 +48,7 @@ struct Device
     bool loginAgain = false; // NotPermitted: the account is in that group, its session not yet
     QString byId;            // its stable name under /dev/serial/by-id, when it has one
     std::optional<Usb> usb;  // a USB adapter's own description
+    QString description;     // Windows: the name the system gives it, "USB Serial Port (COM12)"
 };
 
 struct ComPort
@@ -60,7 +64,10 @@ struct Listing
     QList<Device> others; // the serial devices that no COM number leads to
 };
 
-// COM1 to COM8 with the devices they lead to.
+// The COM numbers offered: COM1 to COM8, then any higher-numbered port the
+// system has (Windows), in order.
+QList<qint16> comNumbers();
+// Those COM numbers with the devices they lead to.
 QList<ComPort> comPorts(const QString &settingsFolder, const QString &root = {});
 // The same, then every other serial device of the machine.
 Listing list(const QString &settingsFolder, const QString &root = {});
@@ -77,8 +84,12 @@ QString details(const Device &device);
 // the same words in the command's list and in page 1's tooltips.
 QString summary(const Device &device);
 
-// The platform's half (serialports_unix.cpp on Linux and other Unix systems).
+// The platform's half (serialports_unix.cpp on Linux and other Unix systems,
+// serialports_win.cpp on Windows).
 namespace Platform {
+// The numbers of the COM ports the system itself has, in order; none where
+// COM numbers are the program's own.
+QList<qint16> registeredComNumbers();
 // The devices at paths (resolved already), in that order; one look at the
 // running programs serves them all.
 QList<Device> describe(const QStringList &paths, const QString &root);

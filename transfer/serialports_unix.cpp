@@ -269,6 +269,11 @@ QStringList serialDevices(const QString &root)
     return devices;
 }
 
+QList<qint16> registeredComNumbers()
+{
+    return {};
+}
+
 } // namespace SerialPorts::Platform
 
 #endif

@@ -35,8 +35,14 @@ void SystemTransferClock::waitForEvents(int msecs, const std::function<bool()> &
     m_timeUp.setSingleShot(true);
     // Each round sleeps until at least one event has come, handles every
     // event that has, and returns: the moment to look whether one of them
-    // ended the wait.
-    while (!ready() && !deadline.hasExpired()) {
+    // ended the wait. Windows' dispatcher only learns of posted events (the
+    // timer's own, and the port's) in one round and hands them over at the
+    // start of the next, after which it sleeps all the same: they are handed
+    // over here, before the look.
+    for (;;) {
+        QCoreApplication::sendPostedEvents();
+        if (ready() || deadline.hasExpired())
+            break;
         // The timer counts whole milliseconds and may come a fraction early.
         if (!deadline.isForever() && !m_timeUp.isActive())
             m_timeUp.start(std::max<qint64>(1, deadline.remainingTime()));

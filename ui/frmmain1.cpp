@@ -110,8 +110,7 @@ void FrmMain1::Initialize()
 {
     m_cboTransfer->addItems(kTransferTypes);
     m_cboTransfer->setCurrentIndex(0);
-    for (qint16 n = 1; n <= PortNames::kComPorts; ++n)
-        m_cboPort->addItem(PortNames::comName(n));
+    offerPorts(SerialPorts::comNumbers());
     m_cboPort->setCurrentIndex(0);
     for (qint32 rate : SerialLink::kBaudRates)
         m_cboBaudRate->addItem(QString::number(rate), rate);
@@ -122,8 +121,31 @@ void FrmMain1::Initialize()
 void FrmMain1::updatePortTips()
 {
     const QList<SerialPorts::ComPort> ports = SerialPorts::comPorts(SettingsFile::folder());
+    QList<qint16> numbers;
     for (const SerialPorts::ComPort &port : ports)
-        m_cboPort->setItemData(port.number - 1, SerialPorts::summary(port.device), Qt::ToolTipRole);
+        numbers.append(port.number);
+    offerPorts(numbers);
+    for (const SerialPorts::ComPort &port : ports)
+        m_cboPort->setItemData(m_cboPort->findData(port.number), SerialPorts::summary(port.device),
+                               Qt::ToolTipRole);
+}
+
+void FrmMain1::offerPorts(const QList<qint16> &numbers)
+{
+    const int chosen = m_cboPort->currentData().toInt();
+    for (int i = m_cboPort->count() - 1; i >= 0; --i) {
+        const int number = m_cboPort->itemData(i).toInt();
+        if (number > PortNames::kComPorts && number != chosen && !numbers.contains(number))
+            m_cboPort->removeItem(i);
+    }
+    for (qint16 number : numbers) {
+        if (m_cboPort->findData(number) >= 0)
+            continue;
+        int at = 0;
+        while (at < m_cboPort->count() && m_cboPort->itemData(at).toInt() < number)
+            ++at;
+        m_cboPort->insertItem(at, PortNames::comName(number), number);
+    }
 }
 
 void FrmMain1::showEvent(QShowEvent *event)
@@ -143,7 +165,7 @@ TransferChoices FrmMain1::choices() const
 {
     TransferChoices chosen;
     chosen.transferType = static_cast<qint16>(m_cboTransfer->currentIndex());
-    chosen.portNumber = static_cast<qint16>(m_cboPort->currentIndex() + 1);
+    chosen.portNumber = static_cast<qint16>(m_cboPort->currentData().toInt());
     chosen.baudRate = m_cboBaudRate->currentData().toInt();
     chosen.fileName = m_txtFile->text();
     chosen.portText = m_cboPort->currentText();

@@ -53,6 +53,9 @@ private:
     // Each COM entry's tooltip says where it leads and what is there now: an
     // adapter plugged in while the page waits shows when the list opens.
     void updatePortTips();
+    // The entries past COM8 follow the ports the system has (Windows), in
+    // order, and keep the chosen one.
+    void offerPorts(const QList<qint16> &numbers);
 
     QComboBox *m_cboTransfer = nullptr;
     QComboBox *m_cboPort = nullptr;

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Tests the Windows installer under Wine, in a fresh Wine prefix on a virtual X
-# display, with this machine's simulated drive on a pseudo-terminal mapped as
-# COM1: installs silently, runs the installed programs, checks where the
-# settings go, and uninstalls silently. One line per check, then "N passed, M failed".
+# display, with this machine's simulated drive on pseudo-terminals that Wine
+# maps as COM ports: installs silently, runs the installed command and windows
+# against the drives, checks where the settings go, and uninstalls silently.
+# One line per check, then "N passed, M failed" and how long the run took.
 #   packaging/windows/test-wine.sh [SETUP.exe] [DRIVESIM]
 # SETUP.exe defaults to the one build.sh made; DRIVESIM (the simulated drive,
 # tools/drivesim of a Linux build) defaults to build/tools/drivesim/drivesim.
@@ -28,13 +29,17 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# check NAME COMMAND...: one line, ok or FAIL, by the command's exit status.
+# check NAME COMMAND...: one line, ok or FAIL, by the command's exit status;
+# skip with the reason when the command wrote one to $work/skipped.
 check() {
     local name=$1
     shift
     if "$@" >"$work/last.log" 2>&1; then
         echo "ok   $name"
         passed=$((passed + 1))
+    elif [ -s "$work/skipped" ]; then
+        echo "skip $name: $(cat "$work/skipped")"
+        rm -f "$work/skipped"
     else
         echo "FAIL $name"
         sed 's/^/     | /' "$work/last.log" | tail -n 8
@@ -55,6 +60,12 @@ wait_for() { # wait_for SECONDS COMMAND...: until the command succeeds
     return 1
 }
 to_unix() { winepath -u "$1" 2>/dev/null; }
+win() { winepath -w "$1" 2>/dev/null; }
+# same FILE EXPECTED [EOF]: FILE holds EXPECTED's bytes, then Ctrl-Z when EOF is given.
+same() {
+    { cat "$2"; [ -z "${3:-}" ] || printf '\032'; } >"$work/expected"
+    cmp "$work/expected" "$1"
+}
 
 display=:$((90 + RANDOM % 9))
 while [ -e "/tmp/.X11-unix/X${display#:}" ]; do display=:$((${display#:} + 1)); done
@@ -64,16 +75,21 @@ export DISPLAY=$display
 wineboot --init >/dev/null 2>&1
 wineserver -w
 
-# The simulated drive serves a pseudo-terminal; Wine's COM1 is mapped to it.
-start_drive() { # start_drive ARGS...: a drive on a fresh pseudo-terminal, mapped as COM1
-    local dir=$work/drive$RANDOM
+# The simulated drives, each on a pseudo-terminal of its own that Wine maps
+# as a COM port; Wine reads its port table when it starts.
+drive_dir() { echo "$work/drive-$1"; }
+add_drive() { # add_drive COMn ARGS...
+    local dir
+    dir=$(drive_dir "$1")
     mkdir -p "$dir"
-    "$drivesim" --settings-dir "$dir" --com 1 "$@" >"$dir/log" 2>&1 &
+    "$drivesim" --settings-dir "$dir" --com 1 "${@:2}" >"$dir/log" 2>&1 &
     pids+=($!)
     wait_for 10 test -e "$dir/dosdevices/com1" || return 1
-    wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$(readlink "$dir/dosdevices/com1")" /f >/dev/null 2>&1
-    wineserver -k && wineserver -w
+    wine reg add 'HKLM\Software\Wine\Ports' /v "$1" /d "$(readlink "$dir/dosdevices/com1")" /f \
+        >/dev/null 2>&1
 }
+drive_said() { grep -q "$2" "$(drive_dir "$1")/log"; }
+count() { grep -c "$2" "$(drive_dir "$1")/log"; } # count COMn WORD: the drive's lines with WORD
 
 installed=$(to_unix 'C:\Program Files\Quillet')
 cli() { wine "$installed/quillet-cli.exe" "$@"; }
@@ -90,46 +106,197 @@ check "listed in Apps & features" \
 
 # The command, without a port.
 check "quillet-cli --help" exits 0 cli --help
-check "check: an intact file" exits 0 cli check "$(winepath -w "$samples/params.jxf")"
+check "check: an intact file" exits 0 cli check "$(win "$samples/params.jxf")"
 head -c 300 "$samples/params.jxf" >"$work/damaged.jxf"
-check "check: a damaged file" exits 1 cli check "$(winepath -w "$work/damaged.jxf")"
-check "compare: the same data" exits 0 cli compare "$(winepath -w "$samples/params.jxf")" \
-    "$(winepath -w "$samples/params.jxf")"
+check "check: a damaged file" exits 1 cli check "$(win "$work/damaged.jxf")"
+check "compare: the same data" exits 0 cli compare "$(win "$samples/params.jxf")" \
+    "$(win "$samples/params.jxf")"
 check "wrong use" exits 2 cli receive
-check "a port that does not exist" exits 2 cli receive "$(winepath -w "$work/x.jxf")" --port COM7
+check "a port that does not exist" exits 2 cli receive "$(win "$work/x.jxf")" --port COM99
 
-# Transfers through COM1 to the simulated drive.
+# The drives: COM10 to COM12 stand for USB adapters past COM8. Wine gives
+# the machine's own serial devices the lowest numbers still free, from COM7 on.
+add_drive COM1 --baud 9600 --transmit "$samples/params.jxf"
+add_drive COM2 --baud 57600 --transmit "$samples/params.jxf"
+add_drive COM3 --baud 9600 --receive "$work/sent9600.jxf"
+add_drive COM4 --baud 57600 --receive "$work/sent57600.jxf"
+add_drive COM5 --baud 9600 --transmit "$samples/drive-dump.mmi"
+add_drive COM6 --baud 57600 --transmit "$samples/params.jxf" --no-eof
+add_drive COM10 --baud 57600 --receive "$work/wizard-sent.jxf"
+add_drive COM11 --idle
+add_drive COM12 --baud 57600 --transmit "$samples/params.jxf"
+wineserver -k
+wineserver -w
+
+# The list of ports: COM1 to COM8 always, then the higher numbers Wine has,
+# in order.
+cli ports 2>&1 | tr -d '\r' >"$work/ports.txt"
+in_order() {
+    awk '/^COM[0-9]+ / { n = substr($1, 4) + 0; if (n <= last || (++seen <= 8 && n != seen)) bad = 1;
+                          last = n; if (n >= 10 && n <= 12 && /present/) found++ }
+         END { exit bad || found != 3 }' "$work/ports.txt" || { cat "$work/ports.txt"; return 1; }
+}
+check "ports: COM1 to COM8, then COM10, COM11 and COM12 present" in_order
+# Those of COM1 to COM8 that Wine has no device for are listed, as missing.
+free_ones_missing() {
+    local table n free=0
+    table=$(wine reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' | tr -d '\r')
+    for n in 1 2 3 4 5 6 7 8; do
+        grep -q "COM$n\$" <<<"$table" && continue
+        free=$((free + 1))
+        grep -q "^COM$n .*missing" "$work/ports.txt" || { cat "$work/ports.txt"; return 1; }
+    done
+    [ "$free" -gt 0 ] || echo "this machine's serial devices took COM7 and COM8" >"$work/skipped"
+    [ "$free" -gt 0 ]
+}
+check "ports: a COM number that leads nowhere is missing" free_ones_missing
+
+# Transfers through the command, byte for byte.
 for baud in 9600 57600; do
-    start_drive --baud "$baud" --transmit "$samples/params.jxf"
-    check "receive at $baud" exits 0 cli receive "$(winepath -w "$work/got$baud.jxf")" \
-        --port COM1 --baud "$baud" --start-timeout 20
-    check "received byte for byte at $baud" cmp "$samples/params.jxf" "$work/got$baud.jxf"
+    com=$([ "$baud" = 9600 ] && echo COM1 || echo COM2)
+    check "receive at $baud" exits 0 cli receive "$(win "$work/got$baud.jxf")" --port "$com" \
+        --baud "$baud" --start-timeout 20
+    check "received byte for byte at $baud" same "$work/got$baud.jxf" "$samples/params.jxf" eof
+    com=$([ "$baud" = 9600 ] && echo COM3 || echo COM4)
+    check "send at $baud" exits 0 cli send "$(win "$samples/params.jxf")" --port "$com" \
+        --baud "$baud"
+    wait_for 10 drive_said "$com" CLOSED
+    check "sent byte for byte at $baud" same "$work/sent$baud.jxf" "$samples/params.jxf"
 done
+check "dump at 9600" exits 0 cli dump "$(win "$work/dump.mmi")" --port COM5 --start-timeout 20
+check "dumped byte for byte" same "$work/dump.mmi" "$samples/drive-dump.mmi" eof
+check "receive through COM12" exits 0 cli receive "$(win "$work/got12.jxf")" --port COM12 \
+    --baud 57600 --start-timeout 20
+check "received byte for byte through COM12" same "$work/got12.jxf" "$samples/params.jxf" eof
 
-# The windows and the settings file.
+# A drive that falls silent: the receive gives up after the full silence,
+# 1.5 s, the 2 s pause and 1 s more, keeping every character it received
+# and ending the file with Ctrl-Z.
+timed_out() {
+    local silent_from=""
+    cli receive "$(win "$work/silent.jxf")" --port COM6 --baud 57600 --start-timeout 20 &
+    local app=$!
+    while kill -0 "$app" 2>/dev/null; do
+        [ -z "$silent_from" ] && drive_said COM6 TX-DONE && silent_from=$(date +%s.%N)
+        sleep 0.05
+    done
+    local status=0
+    wait "$app" || status=$?
+    [ -n "$silent_from" ] || { echo "the drive never finished sending"; return 1; }
+    local waited
+    waited=$(awk -v from="$silent_from" -v to="$(date +%s.%N)" 'BEGIN { printf "%.2f", to - from }')
+    echo "exit status $status after $waited s of silence"
+    echo "silence before the time-out: $waited s" >>"$work/figures"
+    # The drive's log is looked at every 50 ms or so, and the program reads
+    # its last block a little after the drive wrote it: 0.1 s is left for both.
+    [ "$status" -eq 1 ] && awk -v waited="$waited" 'BEGIN { exit !(waited >= 4.4) }'
+}
+check "a silent drive: time-out (exit 1) after 4.5 s of silence" timed_out
+check "a silent drive: every character kept" same "$work/silent.jxf" "$samples/params.jxf" eof
+
+# Ctrl-C reaches a Windows console program as SIGINT to its Wine process,
+# which Wine hands to the console's control handlers as CTRL_C_EVENT.
+interrupted() {
+    local before
+    before=$(count COM11 OPENED)
+    # Not through cli(): a function in the background runs in a shell of its own.
+    wine "$installed/quillet-cli.exe" receive "$(win "$work/interrupted.jxf")" --port COM11 \
+        --start-timeout 60 &
+    local app=$!
+    wait_for 30 eval '[ "$(count COM11 OPENED)" -gt "$before" ]' || return 1
+    kill -INT "$app"
+    local status=0
+    wait "$app" || status=$?
+    [ "$status" -eq 130 ] || { echo "exit status $status, expected 130"; return 1; }
+}
+check "Ctrl-C: cancelled (exit 130)" interrupted
+
+# The windows, from the keyboard as a user would use them. No window manager
+# runs on the virtual display: a window is focused, not activated.
+page() { xdotool search --onlyvisible --name "page $1 of 3" | head -n 1; }
+keys() { # keys PAGE KEY...
+    local id
+    id=$(page "$1")
+    [ -n "$id" ] && xdotool windowfocus --sync "$id" key --delay 60 "${@:2}"
+}
+type_on() { # type_on PAGE TEXT
+    local id
+    id=$(page "$1")
+    [ -n "$id" ] && xdotool windowfocus --sync "$id" type --delay 30 "$2"
+}
+# start_quillet [WINDIR]: the installed program, up to page 1. Wine sets
+# windir itself; cmd's set changes it for the program it starts.
+start_quillet() {
+    wine cmd /c "${1:+set windir=$1&& }cd /d $(win "$installed")&& quillet.exe" &
+    app=$!
+    # The splash gives way to page 1 by itself after 4 seconds.
+    wait_for 90 page 1
+}
+# ended: the program has ended; if not, every Windows program is ended, so
+# that none is left behind to hold the Wine server.
+ended() { wait_for 30 eval '! kill -0 $app' || { wineserver -k; return 1; }; }
+# fill_page1 KIND-KEYS PORT FILE: the kind by keys, the port by typing its
+# name into the list, the highest rate, the file typed, then Next.
+fill_page1() {
+    # Tab from Next: Cancel, About, Browse, the kind, the port, the rate, the file.
+    keys 1 Tab Tab Tab Tab Home $1 Tab && type_on 1 "$2" && keys 1 Tab End Tab ctrl+a &&
+        type_on 1 "$3" && keys 1 Return
+}
+# run_ended COMn WORD BEFORE: the drive logged WORD more often than BEFORE
+# times, and the program has closed the port since.
+run_ended() { [ "$(count "$1" "$2")" -gt "$3" ] && [ "$(tail -n 1 "$(drive_dir "$1")/log")" = CLOSED ]; }
+finish() { # finish COMn WORD BEFORE: page 3's Finish once the run has ended
+    # The run is over before the port closes: Finish now ends the program.
+    wait_for 60 run_ended "$@" && keys 3 Return && ended
+}
+wizard_receive() {
+    local before
+    before=$(count COM12 TX-DONE)
+    start_quillet || return 1
+    fill_page1 Down COM12 "$(win "$work/wizard.jxf")" || return 1
+    wait_for 30 page 3 && finish COM12 TX-DONE "$before"
+}
+wizard_send() {
+    local before
+    before=$(count COM10 'RX 7643')
+    start_quillet || return 1
+    fill_page1 End COM10 "$(win "$samples/params.jxf")" || return 1
+    wait_for 30 page 2 && keys 2 Return && finish COM10 'RX 7643' "$before"
+}
+check "wizard: a receive from COM12 at 57600 through its three pages" wizard_receive
+check "wizard: received byte for byte" same "$work/wizard.jxf" "$samples/params.jxf" eof
+check "wizard: a send to COM10 at 57600 through its three pages" wizard_send
+check "wizard: sent byte for byte" same "$work/wizard-sent.jxf" "$samples/params.jxf"
+
+# The settings of the last run: a send, the file, COM10 (after COM1 to COM8)
+# and 57600, in the Windows folder.
 windows_dir=$(to_unix 'C:\windows')
 app_data=$(to_unix "$(wine cmd /c echo '%APPDATA%' | tr -d '\r')")
-# run_quillet_to_end [WINDIR]: the program up to page 1, ended by page 1's Cancel (Esc).
-# Wine sets windir itself; cmd's set changes it for the program it starts.
-run_quillet_to_end() {
-    wine cmd /c "${1:+set windir=$1&& }cd /d $(winepath -w "$installed")&& quillet.exe" &
-    local app=$!
-    # The splash gives way to page 1 by itself after 4 seconds.
-    wait_for 90 xdotool search --onlyvisible --name 'page 1 of 3' || return 1
-    # No window manager on the virtual display: focus, not activate.
-    xdotool search --onlyvisible --name 'page 1 of 3' windowfocus --sync key Escape
-    wait_for 30 eval '! kill -0 $app' || { kill "$app"; return 1; }
+settings_of_send() {
+    printf '2\r\n%s\r\n8\r\n8\r\n' "$(win "$samples/params.jxf")" >"$work/settings"
+    head -n 4 "$windows_dir/jxf.ini" | cmp "$work/settings" -
 }
-check "the wizard starts and ends" run_quillet_to_end
-check "settings in the Windows folder" test -f "$windows_dir/jxf.ini"
+check "settings in the Windows folder: the send's choices" settings_of_send
 check "no settings in %APPDATA% while the Windows folder takes them" \
     test ! -e "$app_data/Quillet/jxf.ini"
 # A Windows folder that takes no file (root passes every permission check, so
 # a plain file stands where the folder would be): the settings go to %APPDATA%.
 touch "$work/not-a-folder"
+run_quillet_to_end() { start_quillet "$@" && keys 1 Escape && ended; }
 check "the wizard ends with an unwritable Windows folder" \
-    run_quillet_to_end "$(winepath -w "$work/not-a-folder")"
+    run_quillet_to_end "$(win "$work/not-a-folder")"
 check "settings in %APPDATA%" test -f "$app_data/Quillet/jxf.ini"
+# From then on %APPDATA% is read first and written, even where the Windows
+# folder would take the file, which keeps the send's choices untouched.
+personal_first() {
+    local personal=$app_data/Quillet/jxf.ini shared=$windows_dir/jxf.ini
+    cp "$shared" "$work/shared-before" && cp "$personal" "$work/personal-before" || return 1
+    ! cmp -s "$work/shared-before" "$work/personal-before" || return 1
+    run_quillet_to_end || return 1
+    cmp "$work/shared-before" "$shared" && cmp "$work/personal-before" "$personal" &&
+        [ "$personal" -nt "$work/personal-before" ]
+}
+check "settings: %APPDATA% read and written first once it holds them" personal_first
 
 # Removal.
 check "silent uninstall" wine "$installed/uninstall.exe" /S
@@ -138,5 +305,7 @@ check "programs removed" test ! -e "$installed/quillet.exe"
 check "removed from Apps & features" exits 1 \
     wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillet'
 
+[ -f "$work/figures" ] && cat "$work/figures"
+echo "test-wine.sh took $SECONDS s"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
