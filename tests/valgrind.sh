@@ -38,7 +38,7 @@ fi
 # The X server refuses the focus to a window that is not shown yet; without
 # the Esc the program would wait for ever.
 for ((try = 0; try < 60; try++)); do
-    xdotool windowfocus --sync "$page1" key Escape 2>/dev/null && break
+    timeout 10 xdotool windowfocus --sync "$page1" key Escape 2>/dev/null && break
     sleep 0.5
 done
 if [ "$try" -eq 60 ]; then
