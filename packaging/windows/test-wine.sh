@@ -113,6 +113,13 @@ check "compare: the same data" exits 0 cli compare "$(win "$samples/params.jxf")
     "$(win "$samples/params.jxf")"
 check "wrong use" exits 2 cli receive
 check "a port that does not exist" exits 2 cli receive "$(win "$work/x.jxf")" --port COM99
+map_refused() { # Windows numbers its ports: exit 2, and the reason
+    local status=0
+    cli ports --map COM3 'C:\x' >"$work/map.txt" 2>&1 || status=$?
+    cat "$work/map.txt"
+    [ "$status" -eq 2 ] && grep -q 'Windows numbers the COM ports itself' "$work/map.txt"
+}
+check "ports --map: refused, Windows numbers its ports" map_refused
 
 # The drives: COM10 to COM12 stand for USB adapters past COM8. Wine gives
 # the machine's own serial devices the lowest numbers still free, from COM7 on.
