@@ -78,11 +78,19 @@ wineserver -w
 # The simulated drives, each on a pseudo-terminal of its own that Wine maps
 # as a COM port; Wine reads its port table when it starts.
 drive_dir() { echo "$work/drive-$1"; }
+stamp() { # stamp DIR: the lines read, to DIR/log, and to DIR/stamped after the time
+    local line
+    while IFS= read -r line; do
+        printf '%s\n' "$line" >>"$1/log"
+        printf '%s %s\n' "$EPOCHREALTIME" "$line" >>"$1/stamped"
+    done
+}
 add_drive() { # add_drive COMn ARGS...
     local dir
     dir=$(drive_dir "$1")
     mkdir -p "$dir"
-    "$drivesim" --settings-dir "$dir" --com 1 "${@:2}" >"$dir/log" 2>&1 &
+    # Each line also goes to "stamped" with the moment it was printed.
+    "$drivesim" --settings-dir "$dir" --com 1 "${@:2}" > >(stamp "$dir") 2>&1 &
     pids+=($!)
     wait_for 10 test -e "$dir/dosdevices/com1" || return 1
     wine reg add 'HKLM\Software\Wine\Ports' /v "$1" /d "$(readlink "$dir/dosdevices/com1")" /f \
@@ -180,22 +188,20 @@ check "received byte for byte through COM12" same "$work/got12.jxf" "$samples/pa
 # 1.5 s, the 2 s pause and 1 s more, keeping every character it received
 # and ending the file with Ctrl-Z.
 timed_out() {
-    local silent_from=""
-    cli receive "$(win "$work/silent.jxf")" --port COM6 --baud 57600 --start-timeout 20 &
-    local app=$!
-    while kill -0 "$app" 2>/dev/null; do
-        [ -z "$silent_from" ] && drive_said COM6 TX-DONE && silent_from=$(date +%s.%N)
-        sleep 0.05
-    done
-    local status=0
-    wait "$app" || status=$?
-    [ -n "$silent_from" ] || { echo "the drive never finished sending"; return 1; }
+    local status=0 ended sent
+    cli receive "$(win "$work/silent.jxf")" --port COM6 --baud 57600 --start-timeout 20 ||
+        status=$?
+    ended=$EPOCHREALTIME
+    # The last TX-DONE: the listing of the ports opened COM6 for a moment too.
+    grep -E ' (OPENED|TX-DONE|CLOSED)' "$(drive_dir COM6)/stamped"
+    sent=$(awk '$2 == "TX-DONE" { sent = $1 } END { print sent }' "$(drive_dir COM6)/stamped")
+    [ -n "$sent" ] || { echo "the drive never finished sending"; return 1; }
     local waited
-    waited=$(awk -v from="$silent_from" -v to="$(date +%s.%N)" 'BEGIN { printf "%.2f", to - from }')
+    waited=$(awk -v from="$sent" -v to="$ended" 'BEGIN { printf "%.2f", to - from }')
     echo "exit status $status after $waited s of silence"
     echo "silence before the time-out: $waited s" >>"$work/figures"
-    # The drive's log is looked at every 50 ms or so, and the program reads
-    # its last block a little after the drive wrote it: 0.1 s is left for both.
+    # The drive's last characters reach the program a little after the drive
+    # says it has sent them: 0.1 s is left for that.
     [ "$status" -eq 1 ] && awk -v waited="$waited" 'BEGIN { exit !(waited >= 4.4) }'
 }
 check "a silent drive: time-out (exit 1) after 4.5 s of silence" timed_out
