@@ -10,7 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 source tools/scripts/deps.sh
-quillet_ensure_packages clang libclang-rt-14-dev qt6-base-dev pkg-config
+quillet_ensure_packages clang libclang-rt-dev qt6-base-dev pkg-config
 
 seconds="${1:-5}"
 out="${QUILLET_FUZZ_BUILD:-build-fuzz}"
