@@ -192,7 +192,8 @@ std::optional<QString> takeCommand(const QCommandLineParser &parser, Request &re
         const QString longName = option.size() == 1 ? kHelp : option;
         if (longName != kQuiet && longName != kJson && !allowed.contains(longName))
             return QStringLiteral("%1 takes no --%2").arg(name, longName);
-        if (parser.value(option).isEmpty() && takesValue(longName))
+        // A flag has no value to ask for: Qt 6.8 warns about the question itself.
+        if (takesValue(longName) && parser.value(option).isEmpty())
             return QStringLiteral("--%1 needs a value").arg(longName);
     }
     request.quiet = parser.isSet(kQuiet);
