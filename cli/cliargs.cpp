@@ -36,6 +36,7 @@ const QString kQuiet = QStringLiteral("quiet");
 const QString kJson = QStringLiteral("json");
 const QString kForce = QStringLiteral("force");
 const QString kHelp = QStringLiteral("help");
+const QString kVersion = QStringLiteral("version"); // Qt's own option
 const QString kMap = QStringLiteral("map");
 const QString kUnmap = QStringLiteral("unmap");
 
@@ -55,6 +56,7 @@ void addOptions(QCommandLineParser &parser)
         {kMap, QString(), QStringLiteral("com")},
         {kUnmap, QString(), QStringLiteral("com")},
     });
+    parser.addVersionOption(); // -v, --version
 }
 
 // The options each command takes besides --quiet and --json.
@@ -225,6 +227,8 @@ Parsed parseArgs(const QStringList &arguments)
         parsed.error = parser.errorText();
         return parsed;
     }
+    if (parser.isSet(kVersion))
+        parser.showVersion(); // Qt's own line, "quillet-cli 1.4.145"; ends with status 0
     if (parser.isSet(kHelp)) {
         parsed.help = true;
         return parsed;
@@ -267,6 +271,7 @@ QString usageText()
         "  --quiet              print nothing but errors\n"
         "  --json               print one JSON object at the end\n"
         "  -h, --help           print this help\n"
+        "  -v, --version        print the name and version\n"
         "\n"
         "Exit status: 0 complete (check: intact; compare: same data), 1 failed or timed out\n"
         "(check: damaged; compare: different), 2 wrong use or a file or port that cannot be\n"

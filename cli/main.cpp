@@ -17,6 +17,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quillet-cli"));
+    QCoreApplication::setApplicationVersion(AppInfo::version());
     const Cli::Parsed parsed = Cli::parseArgs(FileNames::arguments(argc, argv));
     if (parsed.help) {
         std::fputs(qPrintable(Cli::usageText()), stdout);

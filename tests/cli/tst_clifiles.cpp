@@ -1,4 +1,4 @@
-// quillet-cli's check and compare on small files, and its answer to wrong use.
+// quillet-cli's check and compare on small files, its answer to wrong use, its version.
 #include "clirun.h"
 
 #include "common/unprivileged.h"
@@ -246,6 +246,23 @@ private Q_SLOTS:
         QCOMPARE(json.out.count('\n'), 1);
         QCOMPARE(json.json().value("outcome").toString(), "error");
         QVERIFY2(json.json().value("message").toString().contains(says), qPrintable(json.out));
+    }
+
+    // The build's own version, on standard output alone, whatever else is on the line.
+    void version_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("--version") << QStringList{"--version"};
+        QTest::newRow("-v") << QStringList{"-v"};
+        QTest::newRow("after a command") << QStringList{"check", "a.jxf", "--version"};
+    }
+    void version()
+    {
+        QFETCH(QStringList, arguments);
+        const CliRun run = runCli(arguments);
+        QCOMPARE(run.exit, 0);
+        QCOMPARE(run.out, "quillet-cli " QUILLET_PROJECT_VERSION "\n");
+        QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
     }
 
     // Each file that cannot be used says why in its own words, text and JSON.

@@ -203,9 +203,11 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("drivesim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(DRIVESIM_VERSION));
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Plays a drive on a pseudo-terminal."));
     parser.addHelpOption();
+    parser.addVersionOption();
     addOptions(parser);
     parser.process(app);
 
