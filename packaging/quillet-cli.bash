@@ -41,7 +41,7 @@ _quillet_cli()
 
     if [[ -z $command ]]; then
         if [[ $cur == -* ]]; then
-            COMPREPLY=($(compgen -W '--help' -- "$cur"))
+            COMPREPLY=($(compgen -W '--help --version' -- "$cur"))
         else
             COMPREPLY=($(compgen -W 'dump receive send check compare ports' -- "$cur"))
         fi
