@@ -1,16 +1,30 @@
 #!/usr/bin/env bash
-# Installs the Debian package in a clean Debian 12 tree and starts Quillet there:
-# once offscreen (it must still be running after a second), and once on a
+# Installs the Debian package in a clean tree of a Debian release and starts
+# Quillet there: once offscreen (it must still be running after a second), and once on a
 # virtual X display of this machine, where its window must appear. When the
 # package holds quillet-cli, that runs there too, with no display and no
 # window libraries, and receives a parameter file from the installed simulated drive.
-#   packaging/test-debian12.sh PACKAGE.deb [ROOT]
-# ROOT (default /var/tmp/quillet-debtest/root) is made with debootstrap when it
-# does not exist yet; the package is purged again at the end, so the tree can
-# be reused. Needs root, debootstrap, and Xvfb plus xdotool for the window check.
+# It also checks that the package brings the font the windows are drawn for.
+#   packaging/test-debian.sh RELEASE PACKAGE.deb [ROOT]
+# RELEASE is 12 (bookworm) or 13 (trixie). ROOT (default
+# /var/tmp/quillet-debtest/<codename>) is made with debootstrap when it does not
+# exist yet; the package is purged again at the end, so the tree can be reused.
+# Needs root, debootstrap, and Xvfb plus xdotool for the window check.
 set -euo pipefail
-deb=$(realpath "$1")
-root=${2:-/var/tmp/quillet-debtest/root}
+if [ $# -lt 2 ]; then
+    echo "usage: $0 RELEASE PACKAGE.deb [ROOT]   (RELEASE: 12 or 13)" >&2
+    exit 2
+fi
+case "$1" in
+12 | bookworm) release=12 codename=bookworm ;;
+13 | trixie) release=13 codename=trixie ;;
+*)
+    echo "$1 is no release this test knows: give 12 or 13" >&2
+    exit 2
+    ;;
+esac
+deb=$(realpath "$2")
+root=${3:-/var/tmp/quillet-debtest/$codename}
 # The archive this machine's own packages come from (DEBIAN_MIRROR overrides it).
 machine_mirror() {
     local sources=/etc/apt/sources.list.d/debian.sources
@@ -26,7 +40,7 @@ display=:97
 
 if [ ! -x "$root/usr/bin/apt-get" ]; then
     mkdir -p "$root"
-    debootstrap --variant=minbase bookworm "$root" "$mirror"
+    debootstrap --variant=minbase "$codename" "$root" "$mirror"
 fi
 
 mounted=()
@@ -52,6 +66,18 @@ in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq /tmp/quillet.d
 echo "== installed files"
 in_root dpkg -L quillet | grep -E 'bin/|\.desktop|metainfo|man1|256x256|doc/|completions/'
 in_root test -s /usr/share/icons/hicolor/48x48/apps/quillet.png
+# The windows are laid out for Arial's metrics: the package brings Debian's font
+# that has them, and the family resolves to it.
+# (fc-match is fontconfig's tool, not a library the program needs.)
+in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    fontconfig >/dev/null
+arial=$(in_root fc-match Arial)
+echo "Arial resolves to: $arial"
+grep -q '^Liberation' <<<"$arial" ||
+    { echo "FAIL: Arial does not resolve to a font with its metrics" >&2; exit 1; }
+echo "== --version, without a display"
+in_root quillet --version
+in_root quillet-drivesim --version
 
 if in_root dpkg -L quillet | grep -qx /usr/bin/quillet-cli; then
     echo "== quillet-cli, without a display"
@@ -64,6 +90,7 @@ if in_root dpkg -L quillet | grep -qx /usr/bin/quillet-cli; then
     fi
     usage=$(in_root quillet-cli --help)
     sed -n 1,3p <<<"$usage"
+    in_root quillet-cli --version
     in_root quillet-cli check /usr/share/quillet/samples/params.jxf
     echo "ok: quillet-cli runs and finds the sample parameter file intact"
     # A receive from the installed simulated drive, as a script runs one.
@@ -114,4 +141,4 @@ if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
 fi
 
 in_root env DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq quillet >/dev/null
-echo "PASS: the package installs and starts on Debian 12"
+echo "PASS: the package installs and starts on Debian $release ($codename)"
