@@ -6,8 +6,9 @@
 #   tests/valgrind.sh [build folder]      (default build-valgrind)
 #
 # A definite leak counts as the program's own when a frame of its stack is
-# in Quillet's sources; leaks that lie wholly inside system libraries (X,
-# fontconfig and the like) are listed in the log but do not fail the run.
+# in Quillet's sources (tests/leaks/ownleaks.sh says exactly when); leaks of
+# Qt's and of system libraries (X, fontconfig and the like) are listed in the
+# log but do not fail the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/scripts/deps.sh
@@ -57,15 +58,7 @@ windir="$work" QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1024x768x24" \
     "$build/app/quillet"
 echo "valgrind: the program started and ended in $(($(date +%s) - start)) s; log in $log" >&2
 
-# Each loss record runs from its "definitely lost" line to the next blank
-# line; it is the program's own when a frame names one of its source files.
-sources=$(find app ui report settings transfer -name '*.cpp' -printf '%f\n' -o -name '*.h' -printf '%f\n' |
-    sed 's/\./\\./g' | paste -sd'|')
-own=$(awk -v own="\\((${sources}):[0-9]+\\)" '
-    /definitely lost in loss record/ { inrec = 1; rec = $0; mine = 0; next }
-    inrec && /^==[0-9]+== *$/ { if (mine) print rec; inrec = 0; next }
-    inrec { rec = rec "\n" $0; if ($0 ~ own) mine = 1 }
-' "$log")
+own=$(tests/leaks/ownleaks.sh "$log")
 grep -E '^==[0-9]+== +(definitely lost|ERROR SUMMARY)' "$log" >&2 || true
 if ! grep -q 'ERROR SUMMARY' "$log"; then
     echo "valgrind: the program did not end normally" >&2
