@@ -5,8 +5,11 @@
 // through, can be shown to refuse. Linux only.
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTemporaryDir>
 
 #include <grp.h>
 #include <unistd.h>
@@ -24,23 +27,46 @@ struct Run
     QByteArray output;
 };
 
+// A copy of a program of the build (the running test program by default) that
+// nobody may start: a checkout in a folder that only root may enter (root's
+// home, 0700) would keep the child from ever starting.
+inline QString copyForNobody(const QTemporaryDir &folder,
+                             const QString &program = QCoreApplication::applicationFilePath())
+{
+    const QString copy = folder.filePath(QFileInfo(program).fileName());
+    const auto everyoneEnters = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                QFileDevice::ExeOther;
+    if (!QFile::setPermissions(folder.path(), everyoneEnters) || !QFile::copy(program, copy) ||
+        !QFile::setPermissions(copy, everyoneEnters))
+        return QString();
+    return copy;
+}
+
 // Runs testFunction (with an optional data row) as nobody with extra
 // environment; the function must skip itself when that environment is absent.
 inline Run runAsNobody(const QString &testFunction, const QProcessEnvironment &extra)
 {
+    Run run;
+    const QTemporaryDir folder;
+    const QString program = copyForNobody(folder);
+    if (program.isEmpty()) {
+        run.output = "could not copy the test program where nobody may start it";
+        return run;
+    }
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(extra);
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);
+    child.setWorkingDirectory(folder.path());
     child.setChildProcessModifier([] {
         // Async-signal-safe calls only; a failure leaves the child unable to
         // prove anything, so it ends at once with a code the caller reports.
         if (setgroups(0, nullptr) != 0 || setgid(kNoGroup) != 0 || setuid(kNobody) != 0)
             _exit(125);
     });
-    child.start(QCoreApplication::applicationFilePath(), {testFunction});
-    Run run;
+    child.start(program, {testFunction});
     run.finished = child.waitForFinished(120000);
     run.exitCode = child.exitCode();
     run.output = child.readAll();
