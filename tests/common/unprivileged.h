@@ -50,13 +50,18 @@ inline Run runAsNobody(const QString &testFunction, const QProcessEnvironment &e
     Run run;
     const QTemporaryDir folder;
     const QString program = copyForNobody(folder);
-    if (program.isEmpty()) {
-        run.output = "could not copy the test program where nobody may start it";
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // The child may start the simulated drive too: from a copy of its own.
+    const QString drive = env.value("QUILLET_DRIVESIM");
+    const QString driveCopy = drive.isEmpty() ? QString() : copyForNobody(folder, drive);
+    if (program.isEmpty() || driveCopy.isEmpty() != drive.isEmpty()) {
+        run.output = "could not copy the programs where nobody may start them";
         return run;
     }
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!driveCopy.isEmpty())
+        env.insert("QUILLET_DRIVESIM", driveCopy);
     env.insert(extra);
+    QProcess child;
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.setWorkingDirectory(folder.path());
