@@ -49,17 +49,21 @@ inline Run runAsNobody(const QString &testFunction, const QProcessEnvironment &e
 {
     Run run;
     const QTemporaryDir folder;
-    const QString program = copyForNobody(folder);
+    QString program = copyForNobody(folder);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    // The child may start the simulated drive too: from a copy of its own.
-    const QString drive = env.value("QUILLET_DRIVESIM");
-    const QString driveCopy = drive.isEmpty() ? QString() : copyForNobody(folder, drive);
-    if (program.isEmpty() || driveCopy.isEmpty() != drive.isEmpty()) {
+    // The child may start the simulated drive and the port holder too: copies of them.
+    for (const char *name : {"QUILLET_DRIVESIM", "QUILLET_HOLDPORT"}) {
+        if (!env.contains(name) || program.isEmpty())
+            continue;
+        const QString copy = copyForNobody(folder, env.value(name));
+        env.insert(name, copy);
+        if (copy.isEmpty())
+            program.clear();
+    }
+    if (program.isEmpty()) {
         run.output = "could not copy the programs where nobody may start them";
         return run;
     }
-    if (!driveCopy.isEmpty())
-        env.insert("QUILLET_DRIVESIM", driveCopy);
     env.insert(extra);
     QProcess child;
     child.setProcessEnvironment(env);
