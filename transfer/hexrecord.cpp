@@ -47,7 +47,8 @@ std::optional<Damage> typeDamage(const Record &record, QByteArrayView line)
     const int required = requiredLength(record.type);
     if (required != kAnyLength && record.data.size() != required)
         return Damage::WrongDataLength;
-    if ((record.type == SegmentBase || record.type == LinearBase) && record.address != 0)
+    // Only data records place anything at their address field.
+    if (record.type != Data && record.type != EndOfFile && record.address != 0)
         return Damage::AddressNotZero;
     if (record.type == EndOfFile && line != kEndRecord)
         return Damage::NotTheEndRecord;

@@ -39,7 +39,7 @@ enum class Damage {
     BadChecksum,     // the bytes do not sum to zero
     UnknownType,     // a type other than 00 to 05
     WrongDataLength, // 01 with data, 02 or 04 without 2 data bytes, 03 or 05 without 4
-    AddressNotZero,  // an 02 or 04 record whose address field is not 0000
+    AddressNotZero,  // an 02 to 05 record whose address field is not 0000
     NotTheEndRecord, // an 01 record written otherwise than kEndRecord
     // Damage of the file rather than of the line alone:
     Conflict,    // gives an address another value than an earlier record

@@ -161,6 +161,8 @@ private Q_SLOTS:
                                             << "line 2: record of type 02 with address field 0010";
         QTest::newRow("04 at address 0001") << second(hexRecord(0x01, 4, "\x01\x02"))
                                             << "line 2: record of type 04 with address field 0001";
+        QTest::newRow("05 at address 0001") << second(hexRecord(0x01, 5, "\x01\x02\x03\x04"))
+                                            << "line 2: record of type 05 with address field 0001";
         QTest::newRow("lower-case end record")
             << params().replace(kEnd, ":00000001ff") << "line 4: end record other than :00000001FF";
         QTest::newRow("no end record")

@@ -81,6 +81,11 @@ void TestHexCheck::record_data()
     row("too short for a frame", ":0000000", int(Damage::BadLength));
     row("longer than 255 data bytes", ":" + QByteArray(522, '0'), int(Damage::TooLong));
     row("no mark", kGoodA.sliced(1), int(Damage::NotARecord));
+    // A start address record places nothing at its address field.
+    row("03 start address", ":0400000300001234B3", -1);
+    row("05 start address", ":0400000500001234B1", -1);
+    row("03 at address 0010", ":0400100300001234A3", int(Damage::AddressNotZero));
+    row("05 at address 0001", ":0400010500001234B0", int(Damage::AddressNotZero));
 }
 
 void TestHexCheck::record()
