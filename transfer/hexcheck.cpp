@@ -35,6 +35,11 @@ quint32 bigEndian(QByteArrayView bytes)
     return value;
 }
 
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
 QString counted(qint64 count, const QString &what)
 {
     return QStringLiteral("%1 %2%3").arg(count).arg(what,
@@ -53,34 +58,32 @@ QString damageLine(const QString &what, const Result &result)
 
 void Checker::feed(QByteArrayView text)
 {
-    for (const char c : text) {
-        if (m_endOfData)
-            return;
-        switch (c) {
-        case kEndOfData:
-            m_endOfData = true;
-            continue;
-        case '\n':
-            if (!m_afterCr)
-                endLine();
-            m_afterCr = false;
-            continue;
-        case '\r':
-            endLine();
-            m_afterCr = true;
-            continue;
-        default:
-            break;
-        }
-        m_afterCr = false;
-        ++m_lineLength;
-        if (c != ' ' && c != '\t')
-            m_contentLength = m_lineLength;
-        // Only a record's characters matter; a line past any record's length
-        // is damaged whatever follows, so the rest is not kept.
-        if (m_line.size() <= HexRecord::kMaxRecordChars)
-            m_line.append(c);
+    if (m_endOfData)
+        return;
+    if (const qsizetype end = text.indexOf(kEndOfData); end >= 0) {
+        text = text.first(end);
+        m_endOfData = true;
     }
+    m_lines.feed(text, [&](qsizetype start, qsizetype length, LineEnds::End end) {
+        addToLine(text.sliced(start, length));
+        if (end != LineEnds::End::None)
+            endLine();
+        return true;
+    });
+}
+
+void Checker::addToLine(QByteArrayView part)
+{
+    qsizetype content = part.size();
+    while (content > 0 && isBlank(part[content - 1]))
+        --content;
+    if (content > 0)
+        m_contentLength = m_lineLength + content;
+    m_lineLength += part.size();
+    // Only a record's characters matter; a line past any record's length
+    // is damaged whatever follows, so the rest is not kept.
+    const qsizetype room = HexRecord::kMaxRecordChars + 1 - m_line.size();
+    m_line.append(part.first(qMin(room, part.size())));
 }
 
 void Checker::endLine()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/lineends.h"
 #include "transfer/hexmemory.h"
 #include "transfer/hexrecord.h"
 
@@ -85,6 +86,7 @@ public:
     HexMemory takeMemory() { return std::move(m_memory); }
 
 private:
+    void addToLine(QByteArrayView part);
     void endLine();
     void takeLine(QByteArrayView line);
     void apply(const HexRecord::Record &record);
@@ -95,11 +97,11 @@ private:
 
     Result m_result;
     HexMemory m_memory;
+    LineEnds::LineSplitter m_lines;
     QByteArray m_line;             // the line's first characters, enough to judge a record
     qsizetype m_lineLength = 0;    // characters in the line so far
     qsizetype m_contentLength = 0; // up to its last character that is no blank or tab
     qint64 m_lineNumber = 1;
-    bool m_afterCr = false;
     bool m_endOfData = false;
     bool m_afterEnd = false;
     bool m_full = false;
