@@ -198,7 +198,7 @@ Comparison compareData(const QString &nameA, const QByteArray &a, const QString 
                        const QByteArray &b, CliOutput &output)
 {
     const ParamImage::Comparison comparison =
-        ParamImage::compare(ParamImage::Image::fromText(a), ParamImage::Image::fromText(b));
+        ParamImage::compare(HexCheck::checkText(a), HexCheck::checkText(b));
     output.result(comparison.toText(nameA, nameB).chopped(1));
     return {comparison.identical(), comparisonJson(comparison)};
 }

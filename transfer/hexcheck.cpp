@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <utility>
+
 namespace HexCheck {
 
 using HexRecord::Record;
@@ -146,8 +148,7 @@ void Checker::apply(const Record &record)
 void Checker::setBase(const Record &record)
 {
     closeUnplaced();
-    m_segmented = record.type == HexRecord::SegmentBase;
-    m_base = bigEndian(record.data) << (m_segmented ? 4 : 16);
+    m_base = HexRecord::Base::of(record);
 }
 
 void Checker::place(const Record &record)
@@ -157,20 +158,14 @@ void Checker::place(const Record &record)
             m_unplacing.firstLine = m_lineNumber;
         return;
     }
-    std::optional<Finding> damage;
-    for (qsizetype i = 0; i < record.data.size() && !m_full; ++i) {
-        const quint32 offset = quint32(record.address) + quint32(i);
-        const quint32 address = m_segmented ? m_base + quint16(offset) : m_base + offset;
-        const HexMemory::Put put = m_memory.put(address, record.data[i]);
-        if (put == HexMemory::Put::Full) {
-            m_full = true;
-            damage = Finding{m_lineNumber, Damage::TooMuchData};
-        } else if (put == HexMemory::Put::Conflict && !damage) {
-            damage = Finding{m_lineNumber, Damage::Conflict, 0, 0, address};
-        }
-    }
-    if (damage)
-        addDamage(*damage);
+    // A full memory has been said once; the rest is not read.
+    if (m_result.memory.full())
+        return;
+    const HexMemory::Placed placed = m_result.memory.put(m_base, record);
+    if (placed.put == HexMemory::Put::Full)
+        addDamage({m_lineNumber, Damage::TooMuchData});
+    else if (placed.put == HexMemory::Put::Conflict)
+        addDamage({m_lineNumber, Damage::Conflict, 0, 0, placed.address});
 }
 
 void Checker::addDamage(Finding finding)
@@ -192,7 +187,7 @@ Result Checker::finish()
     if (m_lineLength > 0)
         endLine();
     closeUnplaced();
-    return m_result;
+    return std::move(m_result);
 }
 
 Result Checker::result() const

@@ -10,8 +10,6 @@
 #include <QString>
 #include <QtGlobal>
 
-#include <utility>
-
 // Reads a parameter file as Intel HEX records (transfer/hexrecord.h), so that
 // a damaged parameter set is caught before it reaches a running machine and
 // after it has come from one, and so that two files can be compared by their
@@ -63,6 +61,8 @@ struct Result
     // As the last start address record gives it ("CS:IP" or the linear
     // address), empty when there is none. It is not parameter data.
     QString startAddress;
+    // The data up to the end record, as the sound data records place it.
+    HexMemory memory;
 
     qint64 firstDamagedLine() const { return findings.isEmpty() ? 0 : findings.front().line; }
     bool recordsIntact() const { return readable && damaged == 0; }
@@ -78,12 +78,10 @@ public:
     void feed(QByteArrayView text);
     // True once the first code 26 has been fed: nothing after it counts.
     bool endOfData() const { return m_endOfData; }
-    // Ends the text; nothing is to be fed after it.
+    // Ends the text; nothing is to be fed after it, and it is asked once.
     Result finish();
     // The result as if the text ended here; the checker goes on.
     Result result() const;
-    // The data up to the end record, as the sound data records place it; after finish().
-    HexMemory takeMemory() { return std::move(m_memory); }
 
 private:
     void addToLine(QByteArrayView part);
@@ -96,7 +94,6 @@ private:
     void closeUnplaced();
 
     Result m_result;
-    HexMemory m_memory;
     LineEnds::LineSplitter m_lines;
     QByteArray m_line;             // the line's first characters, enough to judge a record
     qsizetype m_lineLength = 0;    // characters in the line so far
@@ -104,11 +101,7 @@ private:
     qint64 m_lineNumber = 1;
     bool m_endOfData = false;
     bool m_afterEnd = false;
-    bool m_full = false;
-    // Until the first 02 or 04 record, addresses run on past 64 KiB as in a
-    // linear file; after an 02, within its segment.
-    bool m_segmented = false;
-    quint32 m_base = 0;
+    HexRecord::Base m_base;
     Unplaced m_unplacing; // while baseLine is set, the base is unknown
 };
 

@@ -92,6 +92,13 @@ Parsed parse(QByteArrayView line)
     return parsed;
 }
 
+Base Base::of(const Record &record)
+{
+    const quint32 value = quint32(quint8(record.data[0])) << 8 | quint8(record.data[1]);
+    const bool segmented = record.type == SegmentBase;
+    return {value << (segmented ? 4 : 16), segmented};
+}
+
 bool looksLikeAddressRecord(QByteArrayView line)
 {
     const QByteArrayView type = line.size() >= 9 ? line.sliced(7, 2) : QByteArrayView();

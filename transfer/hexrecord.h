@@ -69,6 +69,24 @@ struct Parsed
 // line: one line without its line end, blanks or tabs after it, not empty.
 Parsed parse(QByteArrayView line);
 
+// Where the data records land: at their address field plus the base the last
+// 02 (segment, times 16) or 04 (linear, times 65536) record gave. Until the
+// first of them, and after an 04, a record runs on past 64 KiB as in a linear
+// file; after an 02 it wraps within its segment. An 03 or 05 record, a start
+// address, changes nothing here, as the Intel HEX format says.
+struct Base
+{
+    quint32 base = 0;
+    bool segmented = false;
+
+    // The base an 02 or 04 record gives.
+    static Base of(const Record &record);
+    quint32 address(quint16 field, quint32 offset) const
+    {
+        return segmented ? base + quint16(field + offset) : base + field + offset;
+    }
+};
+
 // True when the line reads as an 02 or 04 record, sound or not: the data
 // after a damaged one would land at a guessed address.
 bool looksLikeAddressRecord(QByteArrayView line);

@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <utility>
+
 namespace ParamImage {
 
 namespace {
@@ -10,16 +12,6 @@ namespace {
 constexpr qsizetype kShownBytes = 32;
 
 } // namespace
-
-Image Image::fromText(QByteArrayView text)
-{
-    HexCheck::Checker checker;
-    checker.feed(text);
-    Image image;
-    image.m_check = checker.finish();
-    image.m_memory = checker.takeMemory();
-    return image;
-}
 
 QString firstText(const Range &range)
 {
@@ -68,12 +60,12 @@ private:
 
 } // namespace
 
-Comparison compare(const Image &a, const Image &b)
+Comparison compare(HexCheck::Result a, HexCheck::Result b)
 {
-    Comparison result{{}, {}, {}, a.m_check, b.m_check};
+    Comparison result{{}, {}, {}, std::move(a), std::move(b)};
     RangeBuilder builder(result);
-    const auto &pagesA = a.m_memory.pages();
-    const auto &pagesB = b.m_memory.pages();
+    const auto &pagesA = result.checkA.memory.pages();
+    const auto &pagesB = result.checkB.memory.pages();
     auto inA = pagesA.begin();
     auto inB = pagesB.begin();
     while (inA != pagesA.end() || inB != pagesB.end()) {

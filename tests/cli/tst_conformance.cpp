@@ -213,8 +213,8 @@ private Q_SLOTS:
                      other.constData());
             for (const char *lineEnd : {"\n", "\r"}) {
                 const auto comparison = ParamImage::compare(
-                    ParamImage::Image::fromText(reference),
-                    ParamImage::Image::fromText(QByteArray(other).replace("\n", lineEnd)));
+                    HexCheck::checkText(reference),
+                    HexCheck::checkText(QByteArray(other).replace("\n", lineEnd)));
                 QVERIFY2(comparison.identical(), qPrintable(comparison.toText("a", "b")));
             }
         }
