@@ -4,7 +4,7 @@
 #include "cli/clioutput.h"
 #include "cli/filenames.h"
 #include "settings/lineends.h"
-#include "transfer/hexcheck.h"
+#include "transfer/hexchecktext.h"
 #include "transfer/paramimage.h"
 
 #include <QFile>

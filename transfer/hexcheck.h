@@ -13,7 +13,8 @@
 // Reads a parameter file as Intel HEX records (transfer/hexrecord.h), so that
 // a damaged parameter set is caught before it reaches a running machine and
 // after it has come from one, and so that two files can be compared by their
-// data. Nothing here changes a file.
+// data. Nothing here changes a file; what is found is put in words by
+// transfer/hexchecktext.h.
 //
 // The file is read up to its first code 26: a send stops there, and the drive
 // ends its transmission with it. Every line up to there that is not blank
@@ -110,25 +111,5 @@ Result checkText(QByteArrayView text);
 // A parameter file on disk, read up to its first code 26; a file that is not a
 // plain file (a pipe, a device) is not read and is unreadable.
 Result checkFile(const QString &path);
-
-// What a finding says is wrong, after "line N: ".
-QString describe(const Finding &finding);
-
-// One thing to say about a file: its damage, each damaged record on its
-// line, and the notes that are not damage.
-struct Remark
-{
-    bool damage = true;
-    qint64 line = 0; // 0 for the file as a whole
-    QString what;
-};
-QList<Remark> remarks(const Result &result);
-// "name line 3: not a record", or "name: what" for the file as a whole.
-QString remarkText(const QString &name, const Remark &remark);
-
-// The question asked before a file with damage is sent.
-QString sendQuestion(const Result &result);
-// What is said after a parameter-file receive whose file is not clean (empty when it is).
-QString receivedWarning(const Result &result);
 
 } // namespace HexCheck

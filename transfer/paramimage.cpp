@@ -1,5 +1,7 @@
 #include "transfer/paramimage.h"
 
+#include "transfer/hexchecktext.h"
+
 #include <QStringList>
 
 #include <utility>

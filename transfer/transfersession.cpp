@@ -1,6 +1,7 @@
 #include "transfer/transfersession.h"
 
 #include "transfer/commport.h"
+#include "transfer/hexchecktext.h"
 #include "transfer/seriallink.h"
 
 TransferSession::TransferSession()

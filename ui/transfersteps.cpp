@@ -1,6 +1,6 @@
 #include "ui/transfersteps.h"
 
-#include "transfer/hexcheck.h"
+#include "transfer/hexchecktext.h"
 #include "transfer/seriallink.h"
 #include "transfer/systemclock.h"
 #include "transfer/transfersession.h"

@@ -1,4 +1,5 @@
 #include "transfer/hexcheck.h"
+#include "transfer/hexchecktext.h"
 #include "transfer/hexrecord.h"
 
 #include <QFile>

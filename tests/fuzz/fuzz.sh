@@ -27,8 +27,8 @@ build() { # target sources...
     clang++ "${flags[@]}" "tests/fuzz/$target.cpp" "$@" "${qt[@]}" -o "$out/$target"
 }
 build fuzz_settings settings/settingsfile.cpp
-build fuzz_sendfile transfer/transferfile.cpp transfer/hexcheck.cpp transfer/hexrecord.cpp \
-    transfer/paramimage.cpp
+build fuzz_sendfile transfer/transferfile.cpp transfer/hexcheck.cpp transfer/hexchecktext.cpp \
+    transfer/hexrecord.cpp transfer/paramimage.cpp
 
 status=0
 for target in settings sendfile; do
