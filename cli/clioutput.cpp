@@ -1,7 +1,7 @@
 #include "cli/clioutput.h"
 
-#include "cli/filenames.h"
 #include "settings/lineends.h"
+#include "transfer/filenames.h"
 
 #include <QJsonDocument>
 

@@ -55,7 +55,7 @@ private:
     TransferSession m_session;
     StopSignals m_stop;
     QEventLoop *m_waiting = nullptr;
-    QByteArray m_reference;
+    HexCheck::Result m_reference;
     bool m_createdFile = false;
     bool m_sending = false;
     QJsonObject m_json;
@@ -100,7 +100,7 @@ QString TransferRun::checkBeforeOpening()
             FileCommands::readParameterFile(m_request.compareWith);
         if (!reference.error.isEmpty())
             return reference.error;
-        m_reference = reference.bytes;
+        m_reference = reference.checked;
     }
     const QString &report = m_request.reportPath;
     if (!report.isEmpty()) {
@@ -277,7 +277,7 @@ bool TransferRun::sameAsReference()
         return false;
     }
     const FileCommands::Comparison comparison = FileCommands::compareData(
-        m_fileName, got.bytes, m_request.compareWith, m_reference, m_output);
+        m_fileName, got.checked, m_request.compareWith, m_reference, m_output);
     m_json.insert(QStringLiteral("findings"), comparison.findings);
     return comparison.identical;
 }

@@ -2,9 +2,6 @@
 
 #include "transfer/transferstate.h"
 
-#include <QFile>
-#include <QFileInfo>
-
 #include <utility>
 
 namespace HexCheck {
@@ -12,22 +9,6 @@ namespace HexCheck {
 using HexRecord::Record;
 
 namespace {
-
-constexpr qint64 kReadChunk = 64 * 1024;
-
-// Opening a pipe for reading waits for a writer, and a device may never end:
-// only plain files are checked.
-bool openPlainFile(QFile &file)
-{
-    return QFileInfo(file.fileName()).isFile() && file.open(QIODevice::ReadOnly);
-}
-
-Result unreadable()
-{
-    Result result;
-    result.readable = false;
-    return result;
-}
 
 quint32 bigEndian(QByteArrayView bytes)
 {
@@ -41,6 +22,7 @@ bool isBlank(char c)
 {
     return c == ' ' || c == '\t';
 }
+
 } // namespace
 
 void Checker::feed(QByteArrayView text)
@@ -185,24 +167,6 @@ Result checkText(QByteArrayView text)
 {
     Checker checker;
     checker.feed(text);
-    return checker.finish();
-}
-
-Result checkFile(const QString &path)
-{
-    QFile file(path);
-    if (!openPlainFile(file))
-        return unreadable();
-    Checker checker;
-    while (!checker.endOfData()) {
-        const QByteArray chunk = file.read(kReadChunk);
-        if (chunk.isEmpty()) {
-            if (file.error() != QFileDevice::NoError)
-                return unreadable();
-            break;
-        }
-        checker.feed(chunk);
-    }
     return checker.finish();
 }
 

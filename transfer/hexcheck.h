@@ -10,11 +10,11 @@
 #include <QString>
 #include <QtGlobal>
 
-// Reads a parameter file as Intel HEX records (transfer/hexrecord.h), so that
-// a damaged parameter set is caught before it reaches a running machine and
-// after it has come from one, and so that two files can be compared by their
-// data. Nothing here changes a file; what is found is put in words by
-// transfer/hexchecktext.h.
+// Reads a parameter file's text as Intel HEX records (transfer/hexrecord.h),
+// so that a damaged parameter set is caught before it reaches a running
+// machine and after it has come from one, and so that two files can be
+// compared by their data. The file itself is read by transfer/paramfile.h,
+// and what is found is put in words by transfer/hexchecktext.h.
 //
 // The file is read up to its first code 26: a send stops there, and the drive
 // ends its transmission with it. Every line up to there that is not blank
@@ -107,9 +107,5 @@ private:
 };
 
 Result checkText(QByteArrayView text);
-
-// A parameter file on disk, read up to its first code 26; a file that is not a
-// plain file (a pipe, a device) is not read and is unreadable.
-Result checkFile(const QString &path);
 
 } // namespace HexCheck

@@ -92,6 +92,16 @@ Parsed parse(QByteArrayView line)
     return parsed;
 }
 
+void EndRecordSearch::feed(QByteArrayView piece)
+{
+    if (m_found || piece.isEmpty())
+        return;
+    QByteArray window = m_carried;
+    window.append(piece);
+    m_found = window.contains(kEndRecord);
+    m_carried = window.right(kEndRecord.size() - 1);
+}
+
 Base Base::of(const Record &record)
 {
     const quint32 value = quint32(quint8(record.data[0])) << 8 | quint8(record.data[1]);

@@ -18,6 +18,19 @@ namespace HexRecord {
 // searched for this text, so every check knows the end record by it too.
 inline constexpr QByteArrayView kEndRecord(":00000001FF");
 
+// Looks for kEndRecord anywhere in text that comes in pieces, as a send always
+// has; a record split between two pieces is still found.
+class EndRecordSearch
+{
+public:
+    void feed(QByteArrayView piece);
+    bool found() const { return m_found; }
+
+private:
+    bool m_found = false;
+    QByteArray m_carried; // the last piece's end, in case the record spans two
+};
+
 enum Type : quint8 {
     Data = 0,
     EndOfFile = 1,

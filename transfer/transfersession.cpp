@@ -2,6 +2,7 @@
 
 #include "transfer/commport.h"
 #include "transfer/hexchecktext.h"
+#include "transfer/paramfile.h"
 #include "transfer/seriallink.h"
 
 TransferSession::TransferSession()
@@ -86,7 +87,7 @@ std::optional<HexCheck::Result> TransferSession::receivedCheck() const
                         m_lastRun.outcome == TransferOutcome::TimedOut;
     if (!stored || m_state.iTransferType != TransferType::kJxfFromDrive)
         return std::nullopt;
-    return HexCheck::checkFile(m_state.sFileName);
+    return ParamFile::check(m_state.sFileName).result;
 }
 
 QString TransferSession::receivedWarning() const

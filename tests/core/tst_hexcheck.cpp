@@ -1,6 +1,7 @@
 #include "transfer/hexcheck.h"
 #include "transfer/hexchecktext.h"
 #include "transfer/hexrecord.h"
+#include "transfer/paramfile.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -199,11 +200,11 @@ void TestHexCheck::piecesGiveTheSameResult()
 
 void TestHexCheck::samplesAreClean()
 {
-    const HexCheck::Result params = HexCheck::checkFile(sample("params.jxf"));
+    const HexCheck::Result params = ParamFile::check(sample("params.jxf")).result;
     QVERIFY(params.records > 100);
     QVERIFY(params.isClean());
     // The drive's dump is text: no line of it is a record.
-    const HexCheck::Result dump = HexCheck::checkFile(sample("drive-dump.mmi"));
+    const HexCheck::Result dump = ParamFile::check(sample("drive-dump.mmi")).result;
     QVERIFY(dump.readable);
     QVERIFY(dump.records > 100);
     QCOMPARE(dump.damaged, dump.records);
@@ -220,11 +221,11 @@ void TestHexCheck::fileEndsAtTheFirstEndOfData()
     const QString file = dir.filePath("received.jxf");
 
     QVERIFY(writeFile(file, params + char(26) + "\r\n:line noise after the end\r\n" + char(26)));
-    QVERIFY(HexCheck::checkFile(file).isClean());
+    QVERIFY(ParamFile::check(file).result.isClean());
     // The drive's end of data in the middle: the rest, end record and all, is not its data.
     QVERIFY(
         writeFile(file, params.left(params.size() / 2) + char(26) + params.mid(params.size() / 2)));
-    const HexCheck::Result cut = HexCheck::checkFile(file);
+    const HexCheck::Result cut = ParamFile::check(file).result;
     QVERIFY(!cut.hasEndRecord);
     QCOMPARE(cut.damaged, qint64(1)); // the record the end of data cut in two
 }
@@ -232,12 +233,12 @@ void TestHexCheck::fileEndsAtTheFirstEndOfData()
 void TestHexCheck::onlyPlainFilesAreRead()
 {
     QTemporaryDir dir;
-    QVERIFY(!HexCheck::checkFile(dir.filePath("none.jxf")).readable);
+    QVERIFY(!ParamFile::check(dir.filePath("none.jxf")).result.readable);
     // A pipe with no writer would hold the check for ever; a device never ends.
     const QString fifo = dir.filePath("pipe");
     QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    QVERIFY(!HexCheck::checkFile(fifo).readable);
-    QVERIFY(!HexCheck::checkFile("/dev/zero").readable);
+    QVERIFY(!ParamFile::check(fifo).result.readable);
+    QVERIFY(!ParamFile::check("/dev/zero").result.readable);
 }
 
 void TestHexCheck::messagesSayWhatIsWrong()

@@ -28,7 +28,8 @@ build() { # target sources...
 }
 build fuzz_settings settings/settingsfile.cpp
 build fuzz_sendfile transfer/transferfile.cpp transfer/hexcheck.cpp transfer/hexchecktext.cpp \
-    transfer/hexrecord.cpp transfer/paramimage.cpp
+    transfer/hexrecord.cpp transfer/paramimage.cpp transfer/paramfile.cpp \
+    transfer/paramfile_posix.cpp transfer/filenames.cpp
 
 status=0
 for target in settings sendfile; do
