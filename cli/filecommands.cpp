@@ -57,6 +57,9 @@ QJsonArray comparisonJson(const ParamImage::Comparison &comparison)
         findings.append(rangeJson("only in a", range));
     for (const ParamImage::Range &range : comparison.onlyInB)
         findings.append(rangeJson("only in b", range));
+    if (comparison.unlisted > 0)
+        findings.append(QJsonObject{{QStringLiteral("kind"), QStringLiteral("not listed")},
+                                    {QStringLiteral("ranges"), comparison.unlisted}});
     if (comparison.startAddressesDiffer())
         findings.append(QJsonObject{
             {QStringLiteral("kind"), QStringLiteral("start address")},
@@ -155,7 +158,7 @@ Comparison compareData(const QString &nameA, HexCheck::Result a, const QString &
 {
     const ParamImage::Comparison comparison = ParamImage::compare(std::move(a), std::move(b));
     output.result(comparison.toText(nameA, nameB).chopped(1));
-    return {comparison.identical(), comparisonJson(comparison)};
+    return {comparison.identical(), output.json() ? comparisonJson(comparison) : QJsonArray()};
 }
 
 int compare(const Cli::Request &request, CliOutput &output)

@@ -48,7 +48,7 @@ struct Comparison
 };
 
 // Compares the data of two parameter files already read, prints the result
-// and returns it for the JSON object.
+// and returns it, with its findings for the JSON object when there is one.
 Comparison compareData(const QString &nameA, HexCheck::Result a, const QString &nameB,
                        HexCheck::Result b, CliOutput &output);
 

@@ -30,11 +30,17 @@ struct Range
 QString firstText(const Range &range);
 QString lastText(const Range &range);
 
+// Files that differ at every other address are no parameter sets; the first
+// ranges say enough, as the check's first findings do.
+constexpr qsizetype kMaxRanges = HexCheck::kMaxFindings;
+
 struct Comparison
 {
+    // The first kMaxRanges ranges in address order, whatever their kind.
     QList<Range> differing; // both files hold these addresses, with other values
     QList<Range> onlyInA;
     QList<Range> onlyInB;
+    qint64 unlisted = 0; // the ranges after those, counted only
     HexCheck::Result checkA;
     HexCheck::Result checkB;
 

@@ -87,6 +87,7 @@ private Q_SLOTS:
     void compare();
     void sampleMatchesItselfWrittenOtherwise();
     void checkAndCompareAgree();
+    void manyRangesAreCounted();
 };
 
 void TestParamImage::compare_data()
@@ -209,6 +210,25 @@ void TestParamImage::checkAndCompareAgree()
     }
     // Both answers come up often enough for the agreement to say something.
     QVERIFY2(intact > kFiles / 4 && intact < kFiles * 3 / 4, qPrintable(QString::number(intact)));
+}
+
+// Files that differ at every other address: the first ranges in address
+// order, whatever their kind, and then only a count.
+void TestParamImage::manyRangesAreCounted()
+{
+    const QByteArray zeros(250, '\0');
+    QByteArray changed = zeros;
+    for (qsizetype i = 0; i < changed.size(); i += 2)
+        changed[i] = '\1';
+    const auto result = ParamImage::compare(
+        HexCheck::checkText(hexFile({hexRecord(0, 0, zeros)})),
+        HexCheck::checkText(hexFile({hexRecord(0, 0, changed), hexRecord(0x1000, 0, "\2")})));
+    QCOMPARE(result.differing.size(), ParamImage::kMaxRanges);
+    QCOMPARE(result.differing.last(), (ParamImage::Range{quint32(2 * ParamImage::kMaxRanges - 2),
+                                                         QByteArray(1, '\0'), "\1"}));
+    QVERIFY(result.onlyInB.isEmpty());
+    QCOMPARE(result.unlisted, 125 + 1 - ParamImage::kMaxRanges);
+    QVERIFY(result.toText("A", "B").endsWith("\n26 more range(s) not listed\n"));
 }
 
 QTEST_GUILESS_MAIN(TestParamImage)
