@@ -1,6 +1,8 @@
 // Page 1 through its real controls.
+#include "common/pageone.h"
 #include "common/pty.h"
 #include "common/uitest.h"
+#include "transfer/portnames.h"
 #include "transfer/transfersession.h"
 #include "ui/commondialog.h"
 #include "ui/frmmain1.h"
@@ -239,8 +241,9 @@ private Q_SLOTS:
         QTEST(int(state.lBaudRate), "baudRate");
         QCOMPARE(state.sFileName, file);
         // The port leads nowhere: its message, then page 1 back as it was.
-        QCOMPARE(messages.texts(), QStringList{"Error on Serial Comms channel.\r"
-                                               "Please select alternative Comms Port."});
+        QCOMPARE(messages.texts(),
+                 QStringList{PageOne::serialMessage(PortNames::deviceForPort(qint16(port + 1)) +
+                                                    QStringLiteral(", missing"))});
         QVERIFY(page.abort);
         QVERIFY(page.isVisible());
         QCOMPARE(page.txtFile()->text(), file);
