@@ -121,7 +121,7 @@ int TransferRun::open()
         return unusable(error);
     if (!m_session.openPort(m_request.choices))
         return unusable(m_request.choices.portText + QStringLiteral(": ") +
-                        serialLinkErrorMessage());
+                        m_session.portFailureMessage());
     m_createdFile = !m_sending && !QFileInfo::exists(m_fileName);
     // A script cannot answer the windows' questions: --force answers Yes to both.
     const auto forced = [force = m_request.force](const auto &) {

@@ -20,6 +20,11 @@ bool TransferSession::openPort(const TransferChoices &choices)
     return openCommPort(*m_port, choices);
 }
 
+QString TransferSession::portFailureMessage() const
+{
+    return serialLinkErrorMessage(*m_port);
+}
+
 void TransferSession::closePort()
 {
     closeCommPort(*m_port);

@@ -77,6 +77,9 @@ public:
     // the port they name with the program's line settings. False leaves the
     // port closed.
     bool openPort(const TransferChoices &choices);
+    // What the user is told when openPort failed, with why, as far as the
+    // system says.
+    QString portFailureMessage() const;
     // Never fails; may be repeated.
     void closePort();
     bool portOpen() const;

@@ -11,11 +11,13 @@
 #include "ui/frmmain2.h"
 #include "ui/frmsplash.h"
 #include "ui/msgbox.h"
+#include "ui/textfit.h"
 #include "ui/transfersteps.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -57,13 +59,16 @@ FrmMain1::FrmMain1(QWidget *parent)
     createControls();
     setTabOrder();
     Initialize();
+    TextFit::keep(this);
 }
 
 FrmMain1::~FrmMain1() = default;
 
 void FrmMain1::createControls()
 {
-    addLabel(QStringLiteral("Label1"), QStringLiteral("Type of Transfer:"), {1920, 120, 1215, 495});
+    // The one caption the design breaks, "Type of" over "Transfer:".
+    addLabel(QStringLiteral("Label1"), QStringLiteral("Type of Transfer:"), {1920, 120, 1215, 495})
+        ->setWordWrap(true);
     m_cboTransfer = makeList(this, QStringLiteral("Select the require method of transfer."));
     place(m_cboTransfer, QStringLiteral("cboTransfer"), {3240, 120, 3135, 315});
     addLabel(QStringLiteral("Label2"), QStringLiteral("                    File:"),

@@ -7,6 +7,7 @@
 #include "ui/forms.h"
 #include "ui/frmmain1.h"
 #include "ui/frmmain3.h"
+#include "ui/textfit.h"
 #include "ui/transfersteps.h"
 
 #include <QLabel>
@@ -31,6 +32,7 @@ FrmMain2::FrmMain2(QWidget *parent)
     m_timer1->setInterval(kWatchIntervalMs);
     connect(m_timer1, &QTimer::timeout, this, &FrmMain2::Timer1_Timer);
     m_timer1->start();
+    TextFit::keep(this);
 }
 
 void FrmMain2::createControls()
@@ -46,7 +48,6 @@ void FrmMain2::createControls()
     addLabel(QStringLiteral("Label2"), QStringLiteral("File Name:"), {2520, 1440, 1215, 255});
     m_lblFile = addLabel(QStringLiteral("lblFile"), QString(), {2520, 1680, 3855, 255});
     m_lblFile->setFont(courier);
-    m_lblFile->setWordWrap(false);
     m_back = addButton(QStringLiteral("Back"), QStringLiteral("<- Back"),
                        QStringLiteral("Click to change the settings on page 1."),
                        {2520, 2040, 1215, 375});

@@ -23,7 +23,7 @@ bool OpenCommPort(const TransferChoices &choices)
 {
     if (transferSession().openPort(choices))
         return true;
-    MsgBox::show(serialLinkErrorMessage());
+    MsgBox::show(transferSession().portFailureMessage());
     return false;
 }
 

@@ -68,14 +68,18 @@ private Q_SLOTS:
         PortHolder holder;
         QVERIFY(holder.hold(1));
         next(0, path("out.mmi"));
-        expectPageOneBack("Error on Serial Comms channel.\rPlease select alternative Comms Port.");
+        // Who holds it, as the port listing names it.
+        expectPageOneBack(
+            PageOne::serialMessage(QStringLiteral("%1, busy (held by holdport, process %2)")
+                                       .arg(PortNames::deviceForPort(1))
+                                       .arg(holder.processId())));
         QVERIFY(!QFile::exists(path("out.mmi"))); // the file step never ran
     }
 
     void portThatIsNotThere()
     {
         next(0, path("out.mmi"), 8, 6); // COM7: no link, and no such device here
-        expectPageOneBack("Error on Serial Comms channel.\rPlease select alternative Comms Port.");
+        expectPageOneBack(PageOne::serialMessage(QStringLiteral("/dev/ttyS6, missing")));
     }
 
     void driveHangsUpWhileSending()
