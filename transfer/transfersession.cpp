@@ -71,8 +71,7 @@ void TransferSession::closeFile()
 RunResult TransferSession::run(TransferView &view, TransferClock &clock)
 {
     TransferLoop loop(m_state, *m_port, m_file, view, clock);
-    loop.run();
-    m_lastRun = {loop.outcome(), loop.fault()};
+    m_lastRun = loop.run();
     return m_lastRun;
 }
 

@@ -51,12 +51,6 @@ struct FileOpening
     bool opened() const { return result == OpenFileResult::Ok && !declined; }
 };
 
-struct RunResult
-{
-    TransferOutcome outcome = TransferOutcome::NotRun;
-    TransferFault fault = TransferFault::None;
-};
-
 // One transfer after another over the program's one serial port: the port,
 // the file on the PC's side and the state that the windows show. Every result
 // comes back as a value and nothing here shows a window, so the same
