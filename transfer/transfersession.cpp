@@ -38,6 +38,17 @@ qint64 TransferSession::inputWaiting()
     return m_port->inBufferCount();
 }
 
+DriveLook TransferSession::lookForDrive()
+{
+    if (!portOpen())
+        return DriveLook::Waiting;
+    // Characters that came before a loss start the run, which keeps them and
+    // then says the port was lost.
+    if (inputWaiting() > 0)
+        return DriveLook::Started;
+    return m_port->lost() ? DriveLook::PortLost : DriveLook::Waiting;
+}
+
 FileOpening TransferSession::openFile(const FileQuestions &questions)
 {
     const auto answer = [](const auto &question, const auto &about) {

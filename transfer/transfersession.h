@@ -51,6 +51,9 @@ struct FileOpening
     bool opened() const { return result == OpenFileResult::Ok && !declined; }
 };
 
+// What a look for the drive's first characters found.
+enum class DriveLook { Waiting, Started, PortLost };
+
 // One transfer after another over the program's one serial port: the port,
 // the file on the PC's side and the state that the windows show. Every result
 // comes back as a value and nothing here shows a window, so the same
@@ -58,6 +61,9 @@ struct FileOpening
 class TransferSession
 {
 public:
+    // How often page 2 and the command look for the drive.
+    static constexpr int kDriveLookMsecs = 100;
+
     TransferSession();
     ~TransferSession();
     TransferSession(const TransferSession &) = delete;
@@ -79,6 +85,10 @@ public:
     bool portOpen() const;
     // Characters from the drive waiting to be read; 0 while the port is closed.
     qint64 inputWaiting();
+    // Whether the drive has started to send, or the port has been lost
+    // meanwhile (unplugged, hung up): the one look that page 2's timer and the
+    // command take while they wait. Waiting while the port is closed.
+    DriveLook lookForDrive();
 
     // Opens the state's file for the state's kind of transfer (see openTransferFile),
     // asking first before a receive empties a file that holds something, and then
