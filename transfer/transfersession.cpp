@@ -49,6 +49,17 @@ DriveLook TransferSession::lookForDrive()
     return m_port->lost() ? DriveLook::PortLost : DriveLook::Waiting;
 }
 
+void TransferSession::chooseFile(qint16 transferType, const QString &fileName)
+{
+    m_state.iTransferType = transferType;
+    m_state.sFileName = fileName;
+}
+
+void TransferSession::nameFile(const QString &fileName)
+{
+    m_state.sFileName = fileName;
+}
+
 FileOpening TransferSession::openFile(const FileQuestions &questions)
 {
     const auto answer = [](const auto &question, const auto &about) {

@@ -57,7 +57,9 @@ enum class DriveLook { Waiting, Started, PortLost };
 // One transfer after another over the program's one serial port: the port,
 // the file on the PC's side and the state that the windows show. Every result
 // comes back as a value and nothing here shows a window, so the same
-// transfers run with windows, from a command or from a test.
+// transfers run with windows, from a command or from a test. The windows and
+// the command read the state; only the session and its runs write it (tests
+// set it up directly).
 class TransferSession
 {
 public:
@@ -89,6 +91,10 @@ public:
     // meanwhile (unplugged, hung up): the one look that page 2's timer and the
     // command take while they wait. Waiting while the port is closed.
     DriveLook lookForDrive();
+    // Page 1's Open: the kind of transfer and the file chosen for it.
+    void chooseFile(qint16 transferType, const QString &fileName);
+    // The file page 1 names now, which the report of the last run names.
+    void nameFile(const QString &fileName);
 
     // Opens the state's file for the state's kind of transfer (see openTransferFile),
     // asking first before a receive empties a file that holds something, and then
