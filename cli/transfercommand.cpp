@@ -40,6 +40,7 @@ private:
     int notStarted(Start start);
     int transfer();
     void summarise(const TerminalView &view, bool complete);
+    void noteLineErrors(qint64 lineErrors);
     int completed();
     bool warnIfDamaged();
     bool sameAsReference();
@@ -226,6 +227,7 @@ int TransferRun::transfer()
     const RunResult run = m_session.run(view, clock);
     view.finish();
     summarise(view, run.outcome == TransferOutcome::Completed);
+    noteLineErrors(run.lineErrors);
     const bool reported = writeReport();
     switch (run.outcome) {
     case TransferOutcome::Completed:
@@ -261,6 +263,18 @@ void TransferRun::summarise(const TerminalView &view, bool complete)
         m_output.note(summary);
     else
         m_output.error(summary);
+}
+
+// The line damaged characters: a line for the person after the summary, and
+// the count and the same words in JSON.
+void TransferRun::noteLineErrors(qint64 lineErrors)
+{
+    const QString note = lineErrorNote(lineErrors);
+    if (note.isEmpty())
+        return;
+    m_output.error(note);
+    m_json.insert(QStringLiteral("lineErrors"), QJsonObject{{QStringLiteral("count"), lineErrors},
+                                                            {QStringLiteral("note"), note}});
 }
 
 // A receive is complete when the drive's data is: a parameter file must be

@@ -122,8 +122,8 @@ QString TransferSession::receivedWarning() const
 
 TransferResults TransferSession::results() const
 {
-    return {m_state.iTransferType, m_state.lByteCount, m_state.dtTransferStarted,
-            m_state.sFileName};
+    return {m_state.iTransferType, m_state.lByteCount, m_state.dtTransferStarted, m_state.sFileName,
+            m_lastRun.lineErrors};
 }
 
 TransferSession &transferSession()

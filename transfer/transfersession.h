@@ -24,6 +24,7 @@ struct TransferResults
     qint32 byteCount = 0; // for a send, the characters that left the PC
     QDateTime started;    // invalid before the first run
     QString fileName;
+    qint64 lineErrors = 0; // characters the line damaged during a receive
 };
 
 // What the user (page 1) or the command's options (--force) say to the two
