@@ -40,6 +40,28 @@ qint64 TransferSession::inputWaiting()
     return m_port->inBufferCount();
 }
 
+DriveLook TransferSession::lookForDrive()
+{
+    if (!portOpen())
+        return DriveLook::Waiting;
+    // Characters that came before a loss start the run, which keeps them and
+    // then says the port was lost.
+    if (inputWaiting() > 0)
+        return DriveLook::Started;
+    return m_port->lost() ? DriveLook::PortLost : DriveLook::Waiting;
+}
+
+void TransferSession::chooseFile(qint16 transferType, const QString &fileName)
+{
+    m_state.iTransferType = transferType;
+    m_state.sFileName = fileName;
+}
+
+void TransferSession::nameFile(const QString &fileName)
+{
+    m_state.sFileName = fileName;
+}
+
 FileOpening TransferSession::openFile(const FileQuestions &questions)
 {
     const auto answer = [](const auto &question, const auto &about) {
@@ -73,8 +95,7 @@ void TransferSession::closeFile()
 RunResult TransferSession::run(TransferView &view, TransferClock &clock)
 {
     TransferLoop loop(m_state, *m_port, m_file, view, clock);
-    loop.run();
-    m_lastRun = {loop.outcome(), loop.fault()};
+    m_lastRun = loop.run();
     return m_lastRun;
 }
 
@@ -103,8 +124,8 @@ QString TransferSession::receivedWarning() const
 
 TransferResults TransferSession::results() const
 {
-    return {m_state.iTransferType, m_state.lByteCount, m_state.dtTransferStarted,
-            m_state.sFileName};
+    return {m_state.iTransferType, m_state.lByteCount, m_state.dtTransferStarted, m_state.sFileName,
+            m_lastRun.lineErrors};
 }
 
 TransferSession &transferSession()

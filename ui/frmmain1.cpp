@@ -230,15 +230,14 @@ void FrmMain1::Open_Click()
 {
     if (transferRunning())
         return;
-    TransferState &state = transferSession().state();
-    state.iTransferType = static_cast<qint16>(m_cboTransfer->currentIndex());
+    const auto transferType = static_cast<qint16>(m_cboTransfer->currentIndex());
     if (!m_commonDialog1)
         m_commonDialog1 =
             std::make_unique<CommonDialog>(this, QFileDialog::AcceptOpen, kFileFilters);
-    m_commonDialog1->show(state.iTransferType == TransferType::kMmiDump ? 2 : 1);
+    m_commonDialog1->show(transferType == TransferType::kMmiDump ? 2 : 1);
     // A cancelled dialog writes back the last confirmed name, empty if none.
     m_txtFile->setText(m_commonDialog1->fileName());
-    state.sFileName = m_commonDialog1->fileName();
+    transferSession().chooseFile(transferType, m_commonDialog1->fileName());
 }
 
 void FrmMain1::About_Click(int)

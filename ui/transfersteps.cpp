@@ -53,8 +53,10 @@ void RunTransfer()
 {
     SystemTransferClock clock;
     TransferSession &session = transferSession();
-    session.run(frmMain3(), clock);
+    const RunResult run = session.run(frmMain3(), clock);
     // The file stays as it arrived; only a message says what is wrong with it.
+    if (const QString note = lineErrorNote(run.lineErrors); !note.isEmpty())
+        MsgBox::show(note, MsgBox::Icon::Warning);
     if (const QString warning = session.receivedWarning(); !warning.isEmpty())
         MsgBox::show(warning);
     ExitIfAskedDuringTransfer();

@@ -82,6 +82,20 @@ private Q_SLOTS:
         expectPageOneBack(PageOne::serialMessage(QStringLiteral("/dev/ttyS6, missing")));
     }
 
+    // Unplugged while page 2 waits for the drive: said as a transfer says it,
+    // within a second, and page 1 is back with the port and the file closed.
+    void driveHangsUpWhilePageTwoWaits()
+    {
+        QVERIFY(startSim({"--idle", "--hangup", "0"}));
+        next(0, path("out.mmi"));
+        QVERIFY(frmMain2().isVisible());
+        QVERIFY(m_sim->waitFor("HUNGUP", 10000));
+        QTRY_VERIFY_WITH_TIMEOUT(frmMain1().isVisible(), 1000);
+        QCOMPARE(m_messages->texts(), QStringList{transferFaultMessage(TransferFault::PortFailed)});
+        QVERIFY(!frmMain2().isVisible());
+        QVERIFY(!transferSession().portOpen() && !transferSession().fileOpen());
+    }
+
     void driveHangsUpWhileSending()
     {
         const QByteArray file = parameterFile(20000);
