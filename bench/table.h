@@ -15,8 +15,8 @@ struct RunOutput
 
 RunOutput parseRunOutput(const QByteArray &output, int exitCode);
 
-// The benchmark's table, printed as Markdown so that it goes into the README
-// as it is.
+// The benchmark's table, printed as Markdown so that it goes into
+// docs/performance.md as it is.
 class Table
 {
 public:

@@ -1,35 +1,20 @@
 #include "cli/clioutput.h"
 
-#include "cli/filenames.h"
 #include "settings/lineends.h"
+#include "transfer/filenames.h"
+
+#include "cli/console.h"
 
 #include <QJsonDocument>
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
-
 namespace {
 const QString kName = QStringLiteral("quillet-cli: ");
-
-bool stderrIsTerminal()
-{
-#ifdef Q_OS_WIN
-    // _isatty also takes the NUL device for a terminal; only a console has a mode.
-    DWORD mode = 0;
-    return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
-#else
-    return ::isatty(STDERR_FILENO) == 1;
-#endif
-}
 } // namespace
 
 CliOutput::CliOutput(bool quiet, bool json)
     : m_quiet(quiet)
     , m_json(json)
-    , m_stderrIsTerminal(stderrIsTerminal())
+    , m_stderrIsTerminal(Console::stderrIsTerminal())
 {}
 
 void CliOutput::error(const QString &text)

@@ -2,33 +2,18 @@
 
 #include "cli/cliargs.h"
 #include "cli/clioutput.h"
-#include "cli/filenames.h"
 #include "settings/lineends.h"
-#include "transfer/hexcheck.h"
+#include "transfer/hexchecktext.h"
+#include "transfer/paramfile.h"
 #include "transfer/paramimage.h"
 
-#include <QFile>
 #include <QJsonObject>
 
-#include <cerrno>
-#include <cstring>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <utility>
 
 namespace FileCommands {
 
 namespace {
-
-#ifdef Q_OS_WIN
-// Windows has no named pipe that a file name could turn into, and gives the
-// bytes as they are only in binary mode.
-constexpr int kOpenFlags = O_RDONLY | O_BINARY | O_NOINHERIT;
-#else
-// Not blocking: should a pipe have taken the file's place since, the open does not wait.
-constexpr int kOpenFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
-#endif
 
 QString hexText(const QByteArray &bytes)
 {
@@ -72,6 +57,9 @@ QJsonArray comparisonJson(const ParamImage::Comparison &comparison)
         findings.append(rangeJson("only in a", range));
     for (const ParamImage::Range &range : comparison.onlyInB)
         findings.append(rangeJson("only in b", range));
+    if (comparison.unlisted > 0)
+        findings.append(QJsonObject{{QStringLiteral("kind"), QStringLiteral("not listed")},
+                                    {QStringLiteral("ranges"), comparison.unlisted}});
     if (comparison.startAddressesDiffer())
         findings.append(QJsonObject{
             {QStringLiteral("kind"), QStringLiteral("start address")},
@@ -101,66 +89,37 @@ int unusable(const Cli::Request &request, const QString &error, CliOutput &outpu
     return Cli::kExitUnusable;
 }
 
-ParameterFile refused(const QString &path, const QString &why)
+// Why the file cannot be used, in the command's words; empty when it can.
+QString refusal(const ParamFile::Reading &reading)
 {
-    return {{}, path + QStringLiteral(": ") + why};
-}
-
-ParameterFile unreadable(const QString &path, const QString &reason)
-{
-    return refused(path, QStringLiteral("the file cannot be read (%1)").arg(reason));
-}
-
-ParameterFile tooLarge(const QString &path)
-{
-    return refused(path, QStringLiteral("the file is larger than %1 MiB, too large for a "
-                                        "parameter file")
-                             .arg(kMaxParameterFile / (1024 * 1024)));
-}
-
-// Why the file at name cannot be read as a parameter file, before it is opened.
-ParameterFile refusedBeforeOpening(const QString &path, const QByteArray &name)
-{
-    struct stat info = {};
-    if (::stat(name.constData(), &info) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            return refused(path, QStringLiteral("there is no such file"));
-        return unreadable(path, QString::fromLocal8Bit(std::strerror(errno)));
+    switch (reading.status) {
+    case ParamFile::Status::Read:
+        return reading.size == 0 ? QStringLiteral("the file is empty") : QString();
+    case ParamFile::Status::Missing:
+        return QStringLiteral("there is no such file");
+    case ParamFile::Status::Folder:
+        return QStringLiteral("a folder, not a file");
+    case ParamFile::Status::NotPlain:
+        return QStringLiteral("not a plain file (a pipe, a device or a socket)");
+    case ParamFile::Status::TooLarge:
+        return QStringLiteral("the file is larger than %1 MiB, too large for a parameter file")
+            .arg(kMaxParameterFile / (1024 * 1024));
+    case ParamFile::Status::Unreadable:
+    case ParamFile::Status::Stopped: // the command asks for no stop
+        break;
     }
-    if (S_ISDIR(info.st_mode))
-        return refused(path, QStringLiteral("a folder, not a file"));
-    // Only a plain file has an end: a pipe or a device could be read for ever.
-    if (!S_ISREG(info.st_mode))
-        return refused(path, QStringLiteral("not a plain file (a pipe, a device or a socket)"));
-    if (info.st_size > kMaxParameterFile)
-        return tooLarge(path);
-    return {};
+    return QStringLiteral("the file cannot be read (%1)").arg(reading.reason);
 }
 
 } // namespace
 
 ParameterFile readParameterFile(const QString &path)
 {
-    const QByteArray name = FileNames::toSystem(path);
-    if (ParameterFile before = refusedBeforeOpening(path, name); !before.error.isEmpty())
-        return before;
-    const int fd = ::open(name.constData(), kOpenFlags);
-    if (fd < 0)
-        return unreadable(path, QString::fromLocal8Bit(std::strerror(errno)));
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return unreadable(path, file.errorString());
-    }
-    // One more than the limit, in case the file grew since it was measured.
-    ParameterFile read{file.read(kMaxParameterFile + 1), {}};
-    if (file.error() != QFileDevice::NoError)
-        return unreadable(path, file.errorString());
-    if (read.bytes.isEmpty())
-        return refused(path, QStringLiteral("the file is empty"));
-    if (read.bytes.size() > kMaxParameterFile)
-        return tooLarge(path);
-    return read;
+    ParamFile::Checked file = ParamFile::check(path, kMaxParameterFile);
+    const QString why = refusal(file.reading);
+    if (!why.isEmpty())
+        return {{}, path + QStringLiteral(": ") + why};
+    return {std::move(file.result), {}};
 }
 
 CheckFindings checkFindings(const QString &name, const HexCheck::Result &result)
@@ -178,7 +137,7 @@ int check(const Cli::Request &request, CliOutput &output)
     const ParameterFile file = readParameterFile(name);
     if (!file.error.isEmpty())
         return unusable(request, file.error, output);
-    const HexCheck::Result result = HexCheck::checkText(file.bytes);
+    const HexCheck::Result &result = file.checked;
     const CheckFindings found = checkFindings(name, result);
     for (const QString &line : found.lines)
         output.result(line);
@@ -194,23 +153,24 @@ int check(const Cli::Request &request, CliOutput &output)
     return result.isClean() ? Cli::kExitOk : Cli::kExitFailed;
 }
 
-Comparison compareData(const QString &nameA, const QByteArray &a, const QString &nameB,
-                       const QByteArray &b, CliOutput &output)
+Comparison compareData(const QString &nameA, HexCheck::Result a, const QString &nameB,
+                       HexCheck::Result b, CliOutput &output)
 {
-    const ParamImage::Comparison comparison =
-        ParamImage::compare(ParamImage::Image::fromText(a), ParamImage::Image::fromText(b));
+    const ParamImage::Comparison comparison = ParamImage::compare(std::move(a), std::move(b));
     output.result(comparison.toText(nameA, nameB).chopped(1));
-    return {comparison.identical(), comparisonJson(comparison)};
+    return {comparison.identical(), output.json() ? comparisonJson(comparison) : QJsonArray()};
 }
 
 int compare(const Cli::Request &request, CliOutput &output)
 {
-    const ParameterFile a = readParameterFile(request.files.at(0));
-    const ParameterFile b = readParameterFile(request.files.at(1));
-    if (!a.error.isEmpty() || !b.error.isEmpty())
-        return unusable(request, a.error.isEmpty() ? b.error : a.error, output);
-    const Comparison result =
-        compareData(request.files.at(0), a.bytes, request.files.at(1), b.bytes, output);
+    ParameterFile a = readParameterFile(request.files.at(0));
+    if (!a.error.isEmpty())
+        return unusable(request, a.error, output);
+    ParameterFile b = readParameterFile(request.files.at(1));
+    if (!b.error.isEmpty())
+        return unusable(request, b.error, output);
+    const Comparison result = compareData(request.files.at(0), std::move(a.checked),
+                                          request.files.at(1), std::move(b.checked), output);
     if (output.json()) {
         QJsonObject object = fileJson(request, result.identical ? "identical" : "different");
         object.insert(QStringLiteral("findings"), result.findings);

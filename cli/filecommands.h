@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QByteArray>
 #include <QJsonArray>
 #include <QString>
 #include <QStringList>
@@ -21,7 +20,7 @@ constexpr qint64 kMaxParameterFile = 16 * 1024 * 1024;
 
 struct ParameterFile
 {
-    QByteArray bytes;
+    HexCheck::Result checked; // its records and data, as the check reads them
     QString error; // why the file cannot be used, in the command's words; empty when read
 };
 
@@ -49,8 +48,8 @@ struct Comparison
 };
 
 // Compares the data of two parameter files already read, prints the result
-// and returns it for the JSON object.
-Comparison compareData(const QString &nameA, const QByteArray &a, const QString &nameB,
-                       const QByteArray &b, CliOutput &output);
+// and returns it, with its findings for the JSON object when there is one.
+Comparison compareData(const QString &nameA, HexCheck::Result a, const QString &nameB,
+                       HexCheck::Result b, CliOutput &output);
 
 } // namespace FileCommands

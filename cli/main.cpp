@@ -4,10 +4,10 @@
 #include "cli/cliargs.h"
 #include "cli/clioutput.h"
 #include "cli/filecommands.h"
-#include "cli/filenames.h"
 #include "cli/portscommand.h"
 #include "cli/transfercommand.h"
 #include "settings/appinfo.h"
+#include "transfer/filenames.h"
 
 #include <QCoreApplication>
 

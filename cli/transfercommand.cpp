@@ -19,10 +19,9 @@
 #include <QJsonObject>
 #include <QTimer>
 
-namespace {
+#include <optional>
 
-// As often as page 2 looks for the drive's first characters.
-constexpr int kWatchIntervalMs = 100;
+namespace {
 
 class TransferRun
 {
@@ -31,7 +30,7 @@ public:
     int exec();
 
 private:
-    enum class Start { Started, TimedOut, Cancelled };
+    enum class Start { Started, TimedOut, Cancelled, PortLost };
 
     int open();
     QString checkBeforeOpening();
@@ -41,6 +40,7 @@ private:
     int notStarted(Start start);
     int transfer();
     void summarise(const TerminalView &view, bool complete);
+    void noteLineErrors(qint64 lineErrors);
     int completed();
     bool warnIfDamaged();
     bool sameAsReference();
@@ -55,7 +55,7 @@ private:
     TransferSession m_session;
     StopSignals m_stop;
     QEventLoop *m_waiting = nullptr;
-    QByteArray m_reference;
+    HexCheck::Result m_reference;
     bool m_createdFile = false;
     bool m_sending = false;
     QJsonObject m_json;
@@ -100,7 +100,7 @@ QString TransferRun::checkBeforeOpening()
             FileCommands::readParameterFile(m_request.compareWith);
         if (!reference.error.isEmpty())
             return reference.error;
-        m_reference = reference.bytes;
+        m_reference = reference.checked;
     }
     const QString &report = m_request.reportPath;
     if (!report.isEmpty()) {
@@ -121,7 +121,7 @@ int TransferRun::open()
         return unusable(error);
     if (!m_session.openPort(m_request.choices))
         return unusable(m_request.choices.portText + QStringLiteral(": ") +
-                        serialLinkErrorMessage());
+                        m_session.portFailureMessage());
     m_createdFile = !m_sending && !QFileInfo::exists(m_fileName);
     // A script cannot answer the windows' questions: --force answers Yes to both.
     const auto forced = [force = m_request.force](const auto &) {
@@ -164,31 +164,38 @@ void TransferRun::showInstructions()
         m_output.note(DriveInstructions::kCommence);
 }
 
+// Page 2's look, as often as page 2 takes it, until the drive starts, the
+// port is lost, the time is up or a stop comes.
 TransferRun::Start TransferRun::waitForDrive()
 {
     QEventLoop loop;
-    bool timedOut = false;
+    std::optional<Start> start;
+    const auto settle = [&](Start how) {
+        if (!start)
+            start = how;
+        loop.quit();
+    };
+    const auto look = [&] {
+        const DriveLook look = m_session.lookForDrive();
+        if (look != DriveLook::Waiting)
+            settle(look == DriveLook::Started ? Start::Started : Start::PortLost);
+    };
     QTimer watch;
-    watch.callOnTimeout([&] {
-        if (m_session.inputWaiting() > 0)
-            loop.quit();
-    });
-    watch.start(kWatchIntervalMs);
+    watch.callOnTimeout(look);
+    watch.start(TransferSession::kDriveLookMsecs);
     QTimer limit;
     limit.setSingleShot(true);
-    limit.callOnTimeout([&] {
-        timedOut = true;
-        loop.quit();
-    });
+    limit.callOnTimeout([&] { settle(Start::TimedOut); });
     if (m_request.startTimeout > 0)
         limit.start(m_request.startTimeout * 1000);
     m_waiting = &loop;
-    if (m_session.inputWaiting() == 0 && !m_stop.stopped())
+    look();
+    if (!start && !m_stop.stopped())
         loop.exec();
     m_waiting = nullptr;
     if (m_stop.stopped())
         return Start::Cancelled;
-    return timedOut ? Start::TimedOut : Start::Started;
+    return start.value_or(Start::Cancelled);
 }
 
 // Nothing arrived: a file made for this run and left empty is not kept.
@@ -200,6 +207,11 @@ int TransferRun::notStarted(Start start)
         QFile::remove(m_fileName);
     if (start == Start::Cancelled)
         return end(Cli::kExitCancelled, QStringLiteral("cancelled"));
+    if (start == Start::PortLost) {
+        const QString lost = transferFaultMessage(TransferFault::PortFailed);
+        m_output.error(lost);
+        return end(Cli::kExitFailed, QStringLiteral("failed"), lost);
+    }
     const QString message =
         QStringLiteral("The drive sent nothing within %1 s. Was its serial link set to \"%2\"?")
             .arg(m_request.startTimeout)
@@ -215,6 +227,7 @@ int TransferRun::transfer()
     const RunResult run = m_session.run(view, clock);
     view.finish();
     summarise(view, run.outcome == TransferOutcome::Completed);
+    noteLineErrors(run.lineErrors);
     const bool reported = writeReport();
     switch (run.outcome) {
     case TransferOutcome::Completed:
@@ -252,6 +265,18 @@ void TransferRun::summarise(const TerminalView &view, bool complete)
         m_output.error(summary);
 }
 
+// The line damaged characters: a line for the person after the summary, and
+// the count and the same words in JSON.
+void TransferRun::noteLineErrors(qint64 lineErrors)
+{
+    const QString note = lineErrorNote(lineErrors);
+    if (note.isEmpty())
+        return;
+    m_output.error(note);
+    m_json.insert(QStringLiteral("lineErrors"), QJsonObject{{QStringLiteral("count"), lineErrors},
+                                                            {QStringLiteral("note"), note}});
+}
+
 // A receive is complete when the drive's data is: a parameter file must be
 // intact, and the same data as the reference when one is given.
 int TransferRun::completed()
@@ -277,7 +302,7 @@ bool TransferRun::sameAsReference()
         return false;
     }
     const FileCommands::Comparison comparison = FileCommands::compareData(
-        m_fileName, got.bytes, m_request.compareWith, m_reference, m_output);
+        m_fileName, got.checked, m_request.compareWith, m_reference, m_output);
     m_json.insert(QStringLiteral("findings"), comparison.findings);
     return comparison.identical;
 }

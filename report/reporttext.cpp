@@ -66,6 +66,9 @@ QString compose(const Inputs &in)
     report += rule + kLineEnd;
     report += QString::fromLatin1(kept) + kLineEnd;
     report += rule + kLineEnd;
+    // A line of its own after the data, only when there is something to say.
+    if (const QString note = lineErrorNote(in.lineErrors); !note.isEmpty())
+        report += note + kLineEnd;
     return report;
 }
 
@@ -81,6 +84,7 @@ Inputs inputsFor(const TransferChoices &shown, const TransferResults &results, c
     inputs.fileName = results.fileName;
     inputs.fileBytes = fileBytes;
     inputs.lByteCount = results.byteCount;
+    inputs.lineErrors = results.lineErrors;
     return inputs;
 }
 

@@ -29,6 +29,7 @@ struct Inputs
     QString fileName;      // as shown by page 1's file box
     QByteArray fileBytes;  // the whole transfer file
     qint32 lByteCount = 0; // characters that went out, for a send
+    qint64 lineErrors = 0; // characters the line damaged during a receive
 };
 
 QString compose(const Inputs &inputs);

@@ -6,13 +6,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStandardPaths>
 
 #include <limits>
 
 namespace {
 
-const QString kFileName = QStringLiteral("jxf.ini");
 const QByteArray kLineEnd = QByteArrayLiteral("\r\n");
 constexpr int kLineCount = 5;
 // A settings file holds five short lines; a larger one is damaged and is only
@@ -35,32 +33,9 @@ QList<QByteArray> firstLines(const QByteArray &data)
 
 namespace SettingsFile {
 
-QString folder()
-{
-    const QString windir = qEnvironmentVariable("windir");
-    if (!windir.isEmpty())
-        return windir;
-#ifdef Q_OS_WIN
-    return QString(); // the root of the current drive
-#else
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/quillet");
-#endif
-}
-
 QString path()
 {
     return folder() + QLatin1Char('/') + kFileName;
-}
-
-QString personalPath()
-{
-#ifdef Q_OS_WIN
-    const QString appData = qEnvironmentVariable("APPDATA");
-    if (!appData.isEmpty())
-        return appData + QStringLiteral("/Quillet/") + kFileName;
-#endif
-    return QString();
 }
 
 QString readPath(const QString &sharedPath, const QString &personalPath)

@@ -27,10 +27,14 @@ struct SettingsToSave
 
 namespace SettingsFile {
 
+inline const QString kFileName = QStringLiteral("jxf.ini");
+
 // The one place that decides where the settings file lives.
 QString path();
 
-// The folder that holds the settings file; COM port links live below it.
+// The folder that holds the settings file; COM port links live below it:
+// %windir% when it is set, otherwise the system's own place (each system's
+// half, settingsfolder_posix.cpp and settingsfolder_win.cpp).
 QString folder();
 
 // On Windows the user's own settings file, %APPDATA%\Quillet\jxf.ini, which

@@ -1,8 +1,6 @@
 // The line's settings on a Windows port, all of them at each open.
 #include "transfer/commline_win.h"
 
-#ifdef Q_OS_WIN
-
 #include "transfer/commport.h"
 
 namespace CommLine {
@@ -58,5 +56,3 @@ bool apply(HANDLE handle, const CommSettings &settings, qint32 handshaking, qint
 }
 
 } // namespace CommLine
-
-#endif // Q_OS_WIN

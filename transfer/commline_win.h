@@ -4,8 +4,6 @@
 
 #include <QtGlobal>
 
-#ifdef Q_OS_WIN
-
 #include <QtCore/qt_windows.h>
 
 namespace CommLine {
@@ -16,5 +14,3 @@ bool apply(HANDLE handle, const CommSettings &settings, qint32 handshaking, qint
            qint16 outSize);
 
 } // namespace CommLine
-
-#endif // Q_OS_WIN

@@ -63,6 +63,14 @@ bool CommPort::setHandshaking(qint32 handshaking)
     return true;
 }
 
+bool CommPort::setAdapterBuffer(qint32 chars)
+{
+    if (chars < 0 || portOpen())
+        return false;
+    m_adapterBuffer = chars;
+    return true;
+}
+
 bool CommPort::setPortOpen(bool open)
 {
     if (open)
@@ -70,23 +78,86 @@ bool CommPort::setPortOpen(bool open)
     // Whatever is still queued would hold the close for as long as the line
     // takes to send it, or for ever under XOFF; discarding it also ends a
     // drain that waits in the background.
-    if (portOpen())
+    if (portOpen()) {
+        m_lineErrors = deviceLineErrors();
         m_discarded = closeDevice();
+    }
     m_pending.clear();
+    m_tailStarted.invalidate();
+    if (m_tailEnd)
+        m_tailEnd->stop();
     return true;
 }
 
 bool CommPort::open()
 {
-    if (m_path.isEmpty())
+    m_openFailure = OpenFailure::None;
+    if (m_path.isEmpty()) {
+        m_openFailure = OpenFailure::NoDevice;
         return false;
+    }
     m_failed = false;
     m_discarded = 0;
+    m_lineErrors = 0;
     m_pending.clear();
     m_lastWrite.invalidate();
     m_deviceQueued = 0;
     m_deviceFull = false;
-    return openDevice();
+    m_tailStarted.invalidate();
+    if (openDevice())
+        return true;
+    if (m_openFailure == OpenFailure::None)
+        m_openFailure = OpenFailure::Refused;
+    return false;
+}
+
+qint64 CommPort::lineErrors()
+{
+    if (m_device)
+        m_lineErrors = deviceLineErrors();
+    return m_lineErrors;
+}
+
+LinePort::DrainStatus CommPort::drain()
+{
+    if (m_tailStarted.isValid())
+        return waitForTail();
+    const DrainStatus status = deviceDrain();
+    if (status != DrainStatus::Done)
+        return status;
+    // Gone between the last character and now: the drive may not have it.
+    if (lost())
+        return DrainStatus::Failed;
+    if (m_adapterBuffer == 0)
+        return DrainStatus::Done;
+    m_tailStarted.start();
+    return waitForTail();
+}
+
+LinePort::DrainStatus CommPort::waitForTail()
+{
+    if (!m_device || lost())
+        return DrainStatus::Failed;
+    // The adapter's chip sends nothing while the drive holds XOFF: its time
+    // starts again once the driver lets the output go.
+    if (outputHeld())
+        m_tailStarted.restart();
+    constexpr qint64 kBitsPerChar = 10; // start, eight data bits, stop
+    const qint64 tailMsecs =
+        (m_adapterBuffer * kBitsPerChar * 1000 + m_settings.baudRate - 1) / m_settings.baudRate;
+    const qint64 left = tailMsecs - m_tailStarted.elapsed();
+    if (left <= 0) {
+        m_tailStarted.invalidate();
+        return DrainStatus::Done;
+    }
+    // Its end wakes the loop's wait, which then asks again.
+    if (!m_tailEnd) {
+        m_tailEnd = std::make_unique<QTimer>();
+        m_tailEnd->setSingleShot(true);
+        m_tailEnd->setTimerType(Qt::PreciseTimer);
+    }
+    m_tailEnd->start(int(left));
+    return DrainStatus::Pending;
 }
 
 bool CommPort::output(const QByteArray &data)

@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 
@@ -39,6 +40,16 @@ public:
     // Closing a closed port is harmless.
     bool setPortOpen(bool open);
     bool portOpen() const { return m_device != nullptr; }
+    // Characters a USB adapter's chip may hold past the driver's count; the
+    // drain then lasts as long as the line takes to send them. 0 (the
+    // default) for a port whose driver sees its last character leave.
+    bool setAdapterBuffer(qint32 chars);
+
+    // Why the last open failed, as the system said it.
+    enum class OpenFailure { None, NoDevice, Busy, NotPermitted, NotATerminal, Refused };
+    OpenFailure openFailure() const { return m_openFailure; }
+    // The device the port opens: the COM number's, or the path given.
+    QString devicePath() const { return m_path; }
 
     // The number of received characters waiting to be read; 0 when closed.
     qint64 inBufferCount();
@@ -52,6 +63,8 @@ public:
     DrainStatus drain() override;
     void wakeOn(Wake what) override;
     bool failed() const override { return m_failed; }
+    bool lost() override;
+    qint64 lineErrors() override;
     void close() override { setPortOpen(false); }
     qint64 discarded() const override { return m_discarded; }
 
@@ -81,8 +94,18 @@ private:
     // device and what wakes the event loop for it. It exists while the port
     // is open.
     struct Device;
-    // Opens m_path with every property applied; false leaves it closed.
+    // Opens m_path with every property applied, and discards what the
+    // device received before; false leaves it closed, with m_openFailure set.
     bool openDevice();
+    // The device's own drain; the tail of an adapter's chip is drain()'s.
+    DrainStatus deviceDrain();
+    // The driver holds the output for the drive's XOFF, where it tells.
+    bool outputHeld();
+    // Ends drain()'s wait for an adapter's tail: Done, or Pending while the
+    // line is still sending it.
+    DrainStatus waitForTail();
+    // The line errors the device counted since the open.
+    qint64 deviceLineErrors();
     // Discards what the device still holds and closes it; returns how many
     // characters were discarded, with those still held here.
     qint64 closeDevice();
@@ -91,6 +114,12 @@ private:
     // that the close is the device's last, as it would be without one.
     static constexpr int kDrainReleaseMsecs = 100;
 
+    OpenFailure m_openFailure = OpenFailure::None;
+    qint32 m_adapterBuffer = 0;
+    // While an adapter's tail is on the line, after the device's drain.
+    QElapsedTimer m_tailStarted;
+    std::unique_ptr<QTimer> m_tailEnd;
+    qint64 m_lineErrors = 0;
     qint16 m_portNumber = 0;
     QString m_path;
     CommSettings m_settings;

@@ -1,78 +1,133 @@
-// The serial port on a POSIX descriptor: reads, writes, waits and the
-// queue count straight on the handle, where Qt's own buffering would hide
-// what the line is doing.
+// The serial port on a POSIX terminal, through termios and the descriptor
+// itself: reads, writes, waits and the queue counts straight on the device,
+// where a library's buffering would hide what the line is doing.
 #include "transfer/commport.h"
 
-#ifdef Q_OS_UNIX
+#include "transfer/portlock_posix.h"
 
-#include <QSerialPort>
+#include <QFile>
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
+#ifdef Q_OS_LINUX
+#include <linux/serial.h>
+#endif
 
 struct CommPort::Device
 {
-    QSerialPort port;
+    int fd = -1;
+    // What the terminal was set to before, given back at the close.
+    termios before{};
+    PortLock lock;
+    // Line errors the driver had counted before the open.
+    qint64 errorsBefore = 0;
     // Wake the event loop when characters arrive, only while the loop waits
     // for them, and when the device takes characters again, only while the
     // loop waits for room and characters are held here. Gone before the
-    // port closes.
+    // descriptor closes.
     std::unique_ptr<QSocketNotifier> readable;
     std::unique_ptr<QSocketNotifier> writable;
 
-    int fd() const { return int(port.handle()); }
+    ~Device()
+    {
+        readable.reset();
+        writable.reset();
+        if (fd < 0)
+            return;
+        ::tcsetattr(fd, TCSANOW, &before);
+        ::ioctl(fd, TIOCNXCL);
+        ::close(fd);
+    }
 };
 
 namespace {
 
 constexpr int kReadChunk = 4096;
 
-// Qt reports a read that found nothing as a read error too, so only the
-// loss of the device itself counts; the port's own reads and writes see the
-// rest where it happens.
-bool isLinkFailure(QSerialPort::SerialPortError error)
+CommPort::OpenFailure failureOf(int error)
 {
-    return error == QSerialPort::ResourceError;
+    switch (error) {
+    case ENOENT:
+    case ENXIO:
+    case ENODEV:
+        return CommPort::OpenFailure::NoDevice;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return CommPort::OpenFailure::NotPermitted;
+    case EBUSY:
+    case EWOULDBLOCK:
+        return CommPort::OpenFailure::Busy;
+    case ENOTTY:
+        return CommPort::OpenFailure::NotATerminal;
+    default:
+        return CommPort::OpenFailure::Refused;
+    }
 }
 
-bool applyXonXoff(int fd)
+bool speedOf(qint32 baudRate, speed_t &speed)
 {
-    // Qt's software flow control lets any character from the drive end an
-    // XOFF; only XON may, or a drive that is still busy gets more data.
-    termios tio{};
-    if (::tcgetattr(fd, &tio) != 0)
+    static constexpr std::pair<qint32, speed_t> kSpeeds[] = {
+        {300, B300},   {600, B600},     {1200, B1200},   {2400, B2400},   {4800, B4800},
+        {9600, B9600}, {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200}};
+    for (const auto &[rate, constant] : kSpeeds) {
+        if (rate == baudRate) {
+            speed = constant;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Raw eight-bit characters; reads that return at once with what has come.
+// With XON/XOFF only an XON ends an XOFF: any other character would let a
+// drive that is still busy have more data.
+bool applyLine(int fd, const CommSettings &settings, qint32 handshaking, termios &tio)
+{
+    speed_t speed = 0;
+    if (!speedOf(settings.baudRate, speed))
         return false;
-    tio.c_iflag = (tio.c_iflag & ~tcflag_t(IXANY)) | IXON | IXOFF;
-    if (::tcsetattr(fd, TCSANOW, &tio) != 0)
+    ::cfmakeraw(&tio);
+    tio.c_cflag =
+        (tio.c_cflag & ~tcflag_t(CSIZE | CSTOPB | PARENB | PARODD | CRTSCTS)) | CLOCAL | CREAD;
+    tio.c_cflag |= settings.dataBits == 7 ? CS7 : CS8;
+    if (settings.stopBits == CommSettings::StopBits::Two)
+        tio.c_cflag |= CSTOPB;
+    if (settings.parity != CommSettings::Parity::None)
+        tio.c_cflag |= PARENB | (settings.parity == CommSettings::Parity::Odd ? PARODD : 0);
+    if (handshaking == CommPort::RtsCts)
+        tio.c_cflag |= CRTSCTS;
+    tio.c_iflag &= ~tcflag_t(IXON | IXOFF | IXANY);
+    if (handshaking == CommPort::XonXoff)
+        tio.c_iflag |= IXON | IXOFF;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0 ||
+        ::tcsetattr(fd, TCSANOW, &tio) != 0)
         return false;
     // tcsetattr succeeds when any one change took; look at what holds now.
     termios now{};
-    if (::tcgetattr(fd, &now) != 0)
-        return false;
-    return (now.c_iflag & (IXON | IXOFF | IXANY)) == (IXON | IXOFF);
+    return ::tcgetattr(fd, &now) == 0 && now.c_cflag == tio.c_cflag && now.c_iflag == tio.c_iflag &&
+           ::cfgetospeed(&now) == speed;
 }
 
-bool applyLine(QSerialPort &port, const CommSettings &settings, qint32 handshaking)
+// Framing, parity and overrun errors, where the driver counts them.
+qint64 errorCount(int fd)
 {
-    const QSerialPort::FlowControl flow =
-        handshaking == CommPort::XonXoff  ? QSerialPort::SoftwareControl
-        : handshaking == CommPort::RtsCts ? QSerialPort::HardwareControl
-                                          : QSerialPort::NoFlowControl;
-    const QSerialPort::Parity parity =
-        settings.parity == CommSettings::Parity::Even  ? QSerialPort::EvenParity
-        : settings.parity == CommSettings::Parity::Odd ? QSerialPort::OddParity
-                                                       : QSerialPort::NoParity;
-    const QSerialPort::StopBits stopBits = settings.stopBits == CommSettings::StopBits::Two
-                                               ? QSerialPort::TwoStop
-                                               : QSerialPort::OneStop;
-    return port.setBaudRate(settings.baudRate) &&
-           port.setDataBits(QSerialPort::DataBits(settings.dataBits)) && port.setParity(parity) &&
-           port.setStopBits(stopBits) && port.setFlowControl(flow) &&
-           (handshaking != CommPort::XonXoff || applyXonXoff(int(port.handle())));
+#ifdef Q_OS_LINUX
+    serial_icounter_struct counts{};
+    if (::ioctl(fd, TIOCGICOUNT, &counts) == 0)
+        return qint64(counts.frame) + counts.parity + counts.overrun + counts.buf_overrun;
+#else
+    Q_UNUSED(fd);
+#endif
+    return 0;
 }
 
 } // namespace
@@ -87,33 +142,39 @@ CommPort::~CommPort()
 bool CommPort::openDevice()
 {
     auto device = std::make_unique<Device>();
-    QSerialPort &port = device->port;
-    // Whatever Qt itself meets of the device (opening it, and reading it,
-    // should it ever do so) may be the first news of a lost device.
-    QObject::connect(&port, &QSerialPort::errorOccurred, &port,
-                     [this](QSerialPort::SerialPortError error) {
-                         if (isLinkFailure(error))
-                             markFailed();
-                     });
-    port.setPortName(m_path);
-    // The loop reads the device itself (below); were Qt to read it too, it
-    // would hold no more than one character ahead of the loop's read.
-    port.setReadBufferSize(1);
-    if (!port.open(QIODevice::ReadWrite))
+    const auto refused = [this](int error) {
+        m_openFailure = failureOf(error);
         return false;
-    if (!applyLine(port, m_settings, m_handshaking))
-        return false;
-    // Qt would read the device whenever the event loop runs, waking the
-    // program for every character or two that comes; the loop reads it
-    // itself, in one go, when it asks. Should Qt switch its reading on again,
-    // input() still returns what it took first.
-    for (QSocketNotifier *own : port.findChildren<QSocketNotifier *>())
-        own->setEnabled(false);
-    device->readable = std::make_unique<QSocketNotifier>(device->fd(), QSocketNotifier::Read);
+    };
+    // Another program that takes the lock files seriously is told at once.
+    if (!device->lock.take(m_path))
+        return refused(EBUSY);
+    const int fd =
+        ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return refused(errno);
+    if (::tcgetattr(fd, &device->before) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return refused(error);
+    }
+    device->fd = fd;
+    // Any other open of the device is refused while this one holds it, and
+    // programs that lock with flock see it held.
+    if (::ioctl(fd, TIOCEXCL) != 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return refused(errno == EWOULDBLOCK ? EBUSY : errno);
+    termios tio = device->before;
+    if (!applyLine(fd, m_settings, m_handshaking, tio))
+        return refused(EINVAL);
+    // What arrived before the open, a drive's last words to another program
+    // or noise from plugging in, is no part of this transfer.
+    ::tcflush(fd, TCIFLUSH);
+    device->errorsBefore = errorCount(fd);
+    device->readable = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
     device->readable->setEnabled(false);
     QObject::connect(device->readable.get(), &QSocketNotifier::activated, device->readable.get(),
                      [this] { onDeviceReadable(); });
-    device->writable = std::make_unique<QSocketNotifier>(device->fd(), QSocketNotifier::Write);
+    device->writable = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
     device->writable->setEnabled(false);
     QObject::connect(device->writable.get(), &QSocketNotifier::activated, device->writable.get(),
                      [this] { onDeviceWritable(); });
@@ -128,9 +189,9 @@ qint64 CommPort::closeDevice()
     // took and the other end has not read, characters already counted as
     // sent. Discarding also ends a drain that waits in the background.
     readDeviceQueue();
-    const qint64 discarded = m_device->port.bytesToWrite() + m_pending.size() + m_deviceQueued;
-    if (discarded > m_pending.size())
-        m_device->port.clear(QSerialPort::Output);
+    const qint64 discarded = m_pending.size() + m_deviceQueued;
+    if (m_deviceQueued > 0)
+        ::tcflush(m_device->fd, TCOFLUSH);
     m_drain.abandon(kDrainReleaseMsecs);
     m_device.reset();
     return discarded;
@@ -138,12 +199,12 @@ qint64 CommPort::closeDevice()
 
 qintptr CommPort::handle() const
 {
-    return m_device ? qintptr(m_device->fd()) : -1;
+    return m_device ? qintptr(m_device->fd) : -1;
 }
 
 bool CommPort::writePending()
 {
-    const int fd = m_device->fd();
+    const int fd = m_device->fd;
     m_lastWrite.start();
     while (!m_pending.isEmpty()) {
         const ssize_t written = ::write(fd, m_pending.constData(), size_t(m_pending.size()));
@@ -165,7 +226,7 @@ bool CommPort::writePending()
 bool CommPort::readDeviceQueue()
 {
     int inDevice = 0;
-    if (::ioctl(m_device->fd(), TIOCOUTQ, &inDevice) != 0) {
+    if (::ioctl(m_device->fd, TIOCOUTQ, &inDevice) != 0) {
         markFailed();
         m_deviceQueued = 0;
         return false;
@@ -178,12 +239,10 @@ QByteArray CommPort::input()
 {
     if (!m_device)
         return QByteArray();
-    // What Qt read during the last event pump came first on the line.
-    QSerialPort &port = m_device->port;
-    QByteArray data = port.bytesAvailable() > 0 ? port.readAll() : QByteArray();
+    QByteArray data;
     char chunk[kReadChunk];
     for (;;) {
-        const ssize_t count = ::read(m_device->fd(), chunk, sizeof chunk);
+        const ssize_t count = ::read(m_device->fd, chunk, sizeof chunk);
         if (count > 0) {
             data.append(chunk, count);
             if (count < ssize_t(sizeof chunk))
@@ -203,9 +262,9 @@ QByteArray CommPort::input()
 
 bool CommPort::inputWaiting()
 {
-    if (!m_device || m_failed || m_device->port.bytesAvailable() > 0)
+    if (!m_device || m_failed)
         return portOpen();
-    pollfd target{m_device->fd(), POLLIN, 0};
+    pollfd target{m_device->fd, POLLIN, 0};
     int ready = 0;
     do {
         ready = ::poll(&target, 1, 0);
@@ -214,6 +273,21 @@ bool CommPort::inputWaiting()
     if (ready < 0 || (target.revents & (POLLHUP | POLLERR | POLLNVAL)))
         markFailed();
     return ready != 0;
+}
+
+bool CommPort::lost()
+{
+    if (!m_device || m_failed)
+        return m_failed;
+    // No event asked for: the poll reports only what has gone wrong.
+    pollfd target{m_device->fd, 0, 0};
+    int ready = 0;
+    do {
+        ready = ::poll(&target, 1, 0);
+    } while (ready < 0 && errno == EINTR);
+    if (ready < 0 || (target.revents & (POLLHUP | POLLERR | POLLNVAL)))
+        markFailed();
+    return m_failed;
 }
 
 qint64 CommPort::queuedOutput()
@@ -225,7 +299,7 @@ qint64 CommPort::queuedOutput()
     // a limit needs; without any it must be exact.
     if (m_pending.isEmpty())
         readDeviceQueue();
-    return m_device->port.bytesToWrite() + m_pending.size() + m_deviceQueued;
+    return m_pending.size() + m_deviceQueued;
 }
 
 void CommPort::onDeviceReadable()
@@ -251,14 +325,26 @@ void CommPort::wakeOn(Wake what)
     m_device->writable->setEnabled(what == Wake::Output && !m_pending.isEmpty() && !m_failed);
 }
 
-LinePort::DrainStatus CommPort::drain()
+LinePort::DrainStatus CommPort::deviceDrain()
 {
     if (!m_device || m_failed || !m_pending.isEmpty())
         return DrainStatus::Failed;
-    const DrainStatus status = m_drain.status(m_device->fd());
+    const DrainStatus status = m_drain.status(m_device->fd);
     if (status == DrainStatus::Failed)
         markFailed();
     return status;
+}
+
+bool CommPort::outputHeld()
+{
+    // The terminal does not say whether the drive's XOFF holds it; while it
+    // does, its drain has not ended.
+    return false;
+}
+
+qint64 CommPort::deviceLineErrors()
+{
+    return m_device ? errorCount(m_device->fd) - m_device->errorsBefore : 0;
 }
 
 qint64 CommPort::inBufferCount()
@@ -266,11 +352,9 @@ qint64 CommPort::inBufferCount()
     if (!m_device)
         return 0;
     int waiting = 0;
-    if (::ioctl(m_device->fd(), FIONREAD, &waiting) != 0) {
+    if (::ioctl(m_device->fd, FIONREAD, &waiting) != 0) {
         markFailed();
         waiting = 0;
     }
-    return m_device->port.bytesAvailable() + waiting;
+    return waiting;
 }
-
-#endif // Q_OS_UNIX

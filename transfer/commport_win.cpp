@@ -3,8 +3,6 @@
 // counts say what it holds each way.
 #include "transfer/commport.h"
 
-#ifdef Q_OS_WIN
-
 #include "transfer/commline_win.h"
 
 #include <QtCore/qt_windows.h>
@@ -192,8 +190,16 @@ bool CommPort::openDevice()
     device->handle = ::CreateFileW(reinterpret_cast<const wchar_t *>(m_path.utf16()),
                                    GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                    FILE_FLAG_OVERLAPPED, nullptr);
-    if (device->handle == INVALID_HANDLE_VALUE ||
-        !CommLine::apply(device->handle, m_settings, m_handshaking, m_inBufferSize,
+    if (device->handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        m_openFailure = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                            ? OpenFailure::NoDevice
+                        : error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION
+                            ? OpenFailure::Busy
+                            : OpenFailure::Refused;
+        return false;
+    }
+    if (!CommLine::apply(device->handle, m_settings, m_handshaking, m_inBufferSize,
                          m_outBufferSize))
         return false;
     device->inputWake = std::make_unique<QWinEventNotifier>(device->event.hEvent);
@@ -374,7 +380,7 @@ void CommPort::wakeOn(Wake what)
     device.outputWake->setEnabled(what == Wake::Output && device.writeBusy && !m_failed);
 }
 
-LinePort::DrainStatus CommPort::drain()
+LinePort::DrainStatus CommPort::deviceDrain()
 {
     if (!m_device || m_failed || !m_pending.isEmpty() || m_device->writeBusy)
         return DrainStatus::Failed;
@@ -384,4 +390,23 @@ LinePort::DrainStatus CommPort::drain()
     return status;
 }
 
-#endif // Q_OS_WIN
+bool CommPort::lost()
+{
+    if (!m_device || m_failed)
+        return m_failed;
+    COMSTAT stat{};
+    if (!m_device->counts(stat))
+        markFailed();
+    return m_failed;
+}
+
+bool CommPort::outputHeld()
+{
+    COMSTAT stat{};
+    return m_device && m_device->counts(stat) && stat.fXoffHold;
+}
+
+qint64 CommPort::deviceLineErrors()
+{
+    return 0;
+}

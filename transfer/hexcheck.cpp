@@ -2,30 +2,13 @@
 
 #include "transfer/transferstate.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <utility>
 
 namespace HexCheck {
 
 using HexRecord::Record;
 
 namespace {
-
-constexpr qint64 kReadChunk = 64 * 1024;
-
-// Opening a pipe for reading waits for a writer, and a device may never end:
-// only plain files are checked.
-bool openPlainFile(QFile &file)
-{
-    return QFileInfo(file.fileName()).isFile() && file.open(QIODevice::ReadOnly);
-}
-
-Result unreadable()
-{
-    Result result;
-    result.readable = false;
-    return result;
-}
 
 quint32 bigEndian(QByteArrayView bytes)
 {
@@ -35,52 +18,41 @@ quint32 bigEndian(QByteArrayView bytes)
     return value;
 }
 
-QString counted(qint64 count, const QString &what)
+bool isBlank(char c)
 {
-    return QStringLiteral("%1 %2%3").arg(count).arg(what,
-                                                    count == 1 ? QString() : QStringLiteral("s"));
-}
-
-QString damageLine(const QString &what, const Result &result)
-{
-    return QStringLiteral("%1 has %2 damaged record(s); the first is on line %3.")
-        .arg(what)
-        .arg(result.damaged)
-        .arg(result.firstDamagedLine());
+    return c == ' ' || c == '\t';
 }
 
 } // namespace
 
 void Checker::feed(QByteArrayView text)
 {
-    for (const char c : text) {
-        if (m_endOfData)
-            return;
-        switch (c) {
-        case kEndOfData:
-            m_endOfData = true;
-            continue;
-        case '\n':
-            if (!m_afterCr)
-                endLine();
-            m_afterCr = false;
-            continue;
-        case '\r':
-            endLine();
-            m_afterCr = true;
-            continue;
-        default:
-            break;
-        }
-        m_afterCr = false;
-        ++m_lineLength;
-        if (c != ' ' && c != '\t')
-            m_contentLength = m_lineLength;
-        // Only a record's characters matter; a line past any record's length
-        // is damaged whatever follows, so the rest is not kept.
-        if (m_line.size() <= HexRecord::kMaxRecordChars)
-            m_line.append(c);
+    if (m_endOfData)
+        return;
+    if (const qsizetype end = text.indexOf(kEndOfData); end >= 0) {
+        text = text.first(end);
+        m_endOfData = true;
     }
+    m_lines.feed(text, [&](qsizetype start, qsizetype length, LineEnds::End end) {
+        addToLine(text.sliced(start, length));
+        if (end != LineEnds::End::None)
+            endLine();
+        return true;
+    });
+}
+
+void Checker::addToLine(QByteArrayView part)
+{
+    qsizetype content = part.size();
+    while (content > 0 && isBlank(part[content - 1]))
+        --content;
+    if (content > 0)
+        m_contentLength = m_lineLength + content;
+    m_lineLength += part.size();
+    // Only a record's characters matter; a line past any record's length
+    // is damaged whatever follows, so the rest is not kept.
+    const qsizetype room = HexRecord::kMaxRecordChars + 1 - m_line.size();
+    m_line.append(part.first(qMin(room, part.size())));
 }
 
 void Checker::endLine()
@@ -143,8 +115,7 @@ void Checker::apply(const Record &record)
 void Checker::setBase(const Record &record)
 {
     closeUnplaced();
-    m_segmented = record.type == HexRecord::SegmentBase;
-    m_base = bigEndian(record.data) << (m_segmented ? 4 : 16);
+    m_base = HexRecord::Base::of(record);
 }
 
 void Checker::place(const Record &record)
@@ -154,20 +125,14 @@ void Checker::place(const Record &record)
             m_unplacing.firstLine = m_lineNumber;
         return;
     }
-    std::optional<Finding> damage;
-    for (qsizetype i = 0; i < record.data.size() && !m_full; ++i) {
-        const quint32 offset = quint32(record.address) + quint32(i);
-        const quint32 address = m_segmented ? m_base + quint16(offset) : m_base + offset;
-        const HexMemory::Put put = m_memory.put(address, record.data[i]);
-        if (put == HexMemory::Put::Full) {
-            m_full = true;
-            damage = Finding{m_lineNumber, Damage::TooMuchData};
-        } else if (put == HexMemory::Put::Conflict && !damage) {
-            damage = Finding{m_lineNumber, Damage::Conflict, 0, 0, address};
-        }
-    }
-    if (damage)
-        addDamage(*damage);
+    // A full memory has been said once; the rest is not read.
+    if (m_result.memory.full())
+        return;
+    const HexMemory::Placed placed = m_result.memory.put(m_base, record);
+    if (placed.put == HexMemory::Put::Full)
+        addDamage({m_lineNumber, Damage::TooMuchData});
+    else if (placed.put == HexMemory::Put::Conflict)
+        addDamage({m_lineNumber, Damage::Conflict, 0, 0, placed.address});
 }
 
 void Checker::addDamage(Finding finding)
@@ -189,7 +154,7 @@ Result Checker::finish()
     if (m_lineLength > 0)
         endLine();
     closeUnplaced();
-    return m_result;
+    return std::move(m_result);
 }
 
 Result Checker::result() const
@@ -203,127 +168,6 @@ Result checkText(QByteArrayView text)
     Checker checker;
     checker.feed(text);
     return checker.finish();
-}
-
-Result checkFile(const QString &path)
-{
-    QFile file(path);
-    if (!openPlainFile(file))
-        return unreadable();
-    Checker checker;
-    while (!checker.endOfData()) {
-        const QByteArray chunk = file.read(kReadChunk);
-        if (chunk.isEmpty()) {
-            if (file.error() != QFileDevice::NoError)
-                return unreadable();
-            break;
-        }
-        checker.feed(chunk);
-    }
-    return checker.finish();
-}
-
-QString describe(const Finding &finding)
-{
-    const QString type = HexRecord::hexNumber(finding.type, 2);
-    switch (finding.damage) {
-    case Damage::NotARecord:
-        return QStringLiteral("not a record");
-    case Damage::TooLong:
-        return QStringLiteral("longer than any record can be");
-    case Damage::BadHexDigit:
-        return QStringLiteral("a character that is not a hex digit");
-    case Damage::BadLength:
-        return QStringLiteral("its length does not match its length byte");
-    case Damage::BadChecksum:
-        return QStringLiteral("wrong checksum");
-    case Damage::UnknownType:
-        return QStringLiteral("record of unknown type %1 (types are 00 to 05)").arg(type);
-    case Damage::WrongDataLength:
-        return QStringLiteral("record of type %1 with %2 instead of %3")
-            .arg(type, counted(finding.dataBytes, QStringLiteral("data byte")))
-            .arg(HexRecord::requiredLength(finding.type));
-    case Damage::AddressNotZero:
-        return QStringLiteral("record of type %1 with address field %2 instead of 0000")
-            .arg(type, HexRecord::addressText(finding.address));
-    case Damage::NotTheEndRecord:
-        return QStringLiteral("end record other than %1").arg(QLatin1String(HexRecord::kEndRecord));
-    case Damage::Conflict:
-        return QStringLiteral("gives address %1 another value than an earlier record")
-            .arg(HexRecord::addressText(finding.address));
-    case Damage::TooMuchData:
-        break;
-    }
-    return QStringLiteral("more data than any parameter file holds; the rest is not read");
-}
-
-QList<Remark> remarks(const Result &result)
-{
-    QList<Remark> said;
-    for (const Finding &finding : result.findings)
-        said.append({true, finding.line, describe(finding)});
-    if (result.damaged > result.findings.size())
-        said.append({true, 0,
-                     QStringLiteral("%1 more damaged record(s) not listed")
-                         .arg(result.damaged - result.findings.size())});
-    if (!result.hasEndRecord)
-        said.append({true, 0,
-                     QStringLiteral("no end record (%1) on a line of its own")
-                         .arg(QLatin1String(HexRecord::kEndRecord))});
-    for (const Unplaced &run : result.unplaced)
-        said.append({false, run.firstLine,
-                     QStringLiteral("%1 from here not used: their address record (line %2) is "
-                                    "damaged")
-                         .arg(counted(run.records, QStringLiteral("data record")))
-                         .arg(run.baseLine)});
-    if (result.afterEnd > 0)
-        said.append(
-            {false, result.firstAfterEnd,
-             QStringLiteral("%1 after the end record %2 not used")
-                 .arg(counted(result.afterEnd, QStringLiteral("record")),
-                      result.afterEnd == 1 ? QStringLiteral("is") : QStringLiteral("are"))});
-    return said;
-}
-
-QString remarkText(const QString &name, const Remark &remark)
-{
-    return remark.line > 0
-               ? QStringLiteral("%1 line %2: %3").arg(name).arg(remark.line).arg(remark.what)
-               : QStringLiteral("%1: %2").arg(name, remark.what);
-}
-
-QString sendQuestion(const Result &result)
-{
-    QStringList lines;
-    if (!result.readable)
-        lines.append(QStringLiteral("The parameter file could not be read to check its records."));
-    else if (result.damaged > 0)
-        lines.append(damageLine(QStringLiteral("The parameter file"), result));
-    if (result.readable && !result.hasEndRecord)
-        lines.append(QStringLiteral("The part of the parameter file that would be sent has no "
-                                    "end record (%1) on a line of its own.")
-                         .arg(QLatin1String(HexRecord::kEndRecord)));
-    lines.append(QStringLiteral("Send it anyway?"));
-    return lines.join(QLatin1Char('\r'));
-}
-
-QString receivedWarning(const Result &result)
-{
-    if (!result.readable)
-        return QStringLiteral("The received parameter file could not be read to check it.");
-    QStringList lines;
-    if (result.damaged > 0)
-        lines.append(damageLine(QStringLiteral("The received parameter file"), result));
-    if (!result.hasEndRecord) {
-        lines.append(QStringLiteral("The received data is not a complete parameter file: it has "
-                                    "no end record (%1).")
-                         .arg(QLatin1String(HexRecord::kEndRecord)));
-        lines.append(QStringLiteral("Was the drive's serial link set to \"JXF XFER (Drive TX)\"?"));
-    }
-    if (lines.isEmpty())
-        return {};
-    lines.append(QStringLiteral("The file keeps every character that arrived."));
-    return lines.join(QLatin1Char('\r'));
 }
 
 } // namespace HexCheck

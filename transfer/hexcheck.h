@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/lineends.h"
 #include "transfer/hexmemory.h"
 #include "transfer/hexrecord.h"
 
@@ -9,12 +10,11 @@
 #include <QString>
 #include <QtGlobal>
 
-#include <utility>
-
-// Reads a parameter file as Intel HEX records (transfer/hexrecord.h), so that
-// a damaged parameter set is caught before it reaches a running machine and
-// after it has come from one, and so that two files can be compared by their
-// data. Nothing here changes a file.
+// Reads a parameter file's text as Intel HEX records (transfer/hexrecord.h),
+// so that a damaged parameter set is caught before it reaches a running
+// machine and after it has come from one, and so that two files can be
+// compared by their data. The file itself is read by transfer/paramfile.h,
+// and what is found is put in words by transfer/hexchecktext.h.
 //
 // The file is read up to its first code 26: a send stops there, and the drive
 // ends its transmission with it. Every line up to there that is not blank
@@ -62,6 +62,8 @@ struct Result
     // As the last start address record gives it ("CS:IP" or the linear
     // address), empty when there is none. It is not parameter data.
     QString startAddress;
+    // The data up to the end record, as the sound data records place it.
+    HexMemory memory;
 
     qint64 firstDamagedLine() const { return findings.isEmpty() ? 0 : findings.front().line; }
     bool recordsIntact() const { return readable && damaged == 0; }
@@ -77,14 +79,13 @@ public:
     void feed(QByteArrayView text);
     // True once the first code 26 has been fed: nothing after it counts.
     bool endOfData() const { return m_endOfData; }
-    // Ends the text; nothing is to be fed after it.
+    // Ends the text; nothing is to be fed after it, and it is asked once.
     Result finish();
     // The result as if the text ended here; the checker goes on.
     Result result() const;
-    // The data up to the end record, as the sound data records place it; after finish().
-    HexMemory takeMemory() { return std::move(m_memory); }
 
 private:
+    void addToLine(QByteArrayView part);
     void endLine();
     void takeLine(QByteArrayView line);
     void apply(const HexRecord::Record &record);
@@ -94,46 +95,17 @@ private:
     void closeUnplaced();
 
     Result m_result;
-    HexMemory m_memory;
+    LineEnds::LineSplitter m_lines;
     QByteArray m_line;             // the line's first characters, enough to judge a record
     qsizetype m_lineLength = 0;    // characters in the line so far
     qsizetype m_contentLength = 0; // up to its last character that is no blank or tab
     qint64 m_lineNumber = 1;
-    bool m_afterCr = false;
     bool m_endOfData = false;
     bool m_afterEnd = false;
-    bool m_full = false;
-    // Until the first 02 or 04 record, addresses run on past 64 KiB as in a
-    // linear file; after an 02, within its segment.
-    bool m_segmented = false;
-    quint32 m_base = 0;
+    HexRecord::Base m_base;
     Unplaced m_unplacing; // while baseLine is set, the base is unknown
 };
 
 Result checkText(QByteArrayView text);
-
-// A parameter file on disk, read up to its first code 26; a file that is not a
-// plain file (a pipe, a device) is not read and is unreadable.
-Result checkFile(const QString &path);
-
-// What a finding says is wrong, after "line N: ".
-QString describe(const Finding &finding);
-
-// One thing to say about a file: its damage, each damaged record on its
-// line, and the notes that are not damage.
-struct Remark
-{
-    bool damage = true;
-    qint64 line = 0; // 0 for the file as a whole
-    QString what;
-};
-QList<Remark> remarks(const Result &result);
-// "name line 3: not a record", or "name: what" for the file as a whole.
-QString remarkText(const QString &name, const Remark &remark);
-
-// The question asked before a file with damage is sent.
-QString sendQuestion(const Result &result);
-// What is said after a parameter-file receive whose file is not clean (empty when it is).
-QString receivedWarning(const Result &result);
 
 } // namespace HexCheck

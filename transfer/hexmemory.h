@@ -1,5 +1,7 @@
 #pragma once
 
+#include "transfer/hexrecord.h"
+
 #include <QtGlobal>
 
 #include <array>
@@ -14,14 +16,17 @@ class HexMemory
 public:
     static constexpr int kPageBits = 8;
     static constexpr int kPageSize = 1 << kPageBits;
-    // 16 MiB of addresses: far more than any drive's parameter set, and a
-    // bound on what a file of records, however large, makes the check hold.
+    // Data in at most this many pages of 256 addresses (16 MiB when each is
+    // full): far more than any drive's parameter set, and a bound on what a
+    // file of records, however large, makes the check hold, since a page
+    // costs the same for one byte as for 256.
     static constexpr qsizetype kMaxPages = 65536;
 
     struct Page
     {
         std::array<char, kPageSize> bytes{};
         std::bitset<kPageSize> held;
+        bool operator==(const Page &) const = default;
     };
 
     enum class Put { Stored, Conflict, Full };
@@ -43,9 +48,37 @@ public:
         return conflict ? Put::Conflict : Put::Stored;
     }
 
+    // What putting a data record's bytes came to: the worst of its puts, and
+    // for a Conflict the first address given two values.
+    struct Placed
+    {
+        Put put = Put::Stored;
+        quint32 address = 0;
+    };
+
+    // Puts the bytes of a sound data record where base places them. Once a
+    // byte has found no room the memory is full(), and nothing more is put.
+    Placed put(const HexRecord::Base &base, const HexRecord::Record &record)
+    {
+        Placed placed;
+        for (qsizetype i = 0; i < record.data.size() && !m_full; ++i) {
+            const quint32 address = base.address(record.address, quint32(i));
+            const Put put = this->put(address, record.data[i]);
+            m_full = put == Put::Full;
+            if (m_full || (put == Put::Conflict && placed.put == Put::Stored))
+                placed = {put, address};
+        }
+        return placed;
+    }
+
+    bool full() const { return m_full; }
+
     // By page number (address >> kPageBits), in rising order.
     const std::map<quint32, Page> &pages() const { return m_pages; }
 
+    bool operator==(const HexMemory &) const = default;
+
 private:
     std::map<quint32, Page> m_pages;
+    bool m_full = false;
 };

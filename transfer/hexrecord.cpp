@@ -47,7 +47,8 @@ std::optional<Damage> typeDamage(const Record &record, QByteArrayView line)
     const int required = requiredLength(record.type);
     if (required != kAnyLength && record.data.size() != required)
         return Damage::WrongDataLength;
-    if ((record.type == SegmentBase || record.type == LinearBase) && record.address != 0)
+    // Only data records place anything at their address field.
+    if (record.type != Data && record.type != EndOfFile && record.address != 0)
         return Damage::AddressNotZero;
     if (record.type == EndOfFile && line != kEndRecord)
         return Damage::NotTheEndRecord;
@@ -89,6 +90,23 @@ Parsed parse(QByteArrayView line)
     record.data = bytes.sliced(4, quint8(bytes[0]));
     parsed.damage = typeDamage(record, line);
     return parsed;
+}
+
+void EndRecordSearch::feed(QByteArrayView piece)
+{
+    if (m_found || piece.isEmpty())
+        return;
+    QByteArray window = m_carried;
+    window.append(piece);
+    m_found = window.contains(kEndRecord);
+    m_carried = window.right(kEndRecord.size() - 1);
+}
+
+Base Base::of(const Record &record)
+{
+    const quint32 value = quint32(quint8(record.data[0])) << 8 | quint8(record.data[1]);
+    const bool segmented = record.type == SegmentBase;
+    return {value << (segmented ? 4 : 16), segmented};
 }
 
 bool looksLikeAddressRecord(QByteArrayView line)

@@ -18,6 +18,19 @@ namespace HexRecord {
 // searched for this text, so every check knows the end record by it too.
 inline constexpr QByteArrayView kEndRecord(":00000001FF");
 
+// Looks for kEndRecord anywhere in text that comes in pieces, as a send always
+// has; a record split between two pieces is still found.
+class EndRecordSearch
+{
+public:
+    void feed(QByteArrayView piece);
+    bool found() const { return m_found; }
+
+private:
+    bool m_found = false;
+    QByteArray m_carried; // the last piece's end, in case the record spans two
+};
+
 enum Type : quint8 {
     Data = 0,
     EndOfFile = 1,
@@ -39,7 +52,7 @@ enum class Damage {
     BadChecksum,     // the bytes do not sum to zero
     UnknownType,     // a type other than 00 to 05
     WrongDataLength, // 01 with data, 02 or 04 without 2 data bytes, 03 or 05 without 4
-    AddressNotZero,  // an 02 or 04 record whose address field is not 0000
+    AddressNotZero,  // an 02 to 05 record whose address field is not 0000
     NotTheEndRecord, // an 01 record written otherwise than kEndRecord
     // Damage of the file rather than of the line alone:
     Conflict,    // gives an address another value than an earlier record
@@ -68,6 +81,24 @@ struct Parsed
 
 // line: one line without its line end, blanks or tabs after it, not empty.
 Parsed parse(QByteArrayView line);
+
+// Where the data records land: at their address field plus the base the last
+// 02 (segment, times 16) or 04 (linear, times 65536) record gave. Until the
+// first of them, and after an 04, a record runs on past 64 KiB as in a linear
+// file; after an 02 it wraps within its segment. An 03 or 05 record, a start
+// address, changes nothing here, as the Intel HEX format says.
+struct Base
+{
+    quint32 base = 0;
+    bool segmented = false;
+
+    // The base an 02 or 04 record gives.
+    static Base of(const Record &record);
+    quint32 address(quint16 field, quint32 offset) const
+    {
+        return segmented ? base + quint16(field + offset) : base + field + offset;
+    }
+};
 
 // True when the line reads as an 02 or 04 record, sound or not: the data
 // after a damaged one would land at a guessed address.

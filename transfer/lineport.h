@@ -32,8 +32,10 @@ public:
     // The most characters the queue may hold.
     virtual qint64 outBufferSize() const = 0;
     enum class DrainStatus { Done, Pending, Failed };
-    // Whether the last character has left the device; the first call starts
-    // the wait for it, which goes on by itself. Only called with an empty
+    // Whether the last character has left the device (for a USB adapter,
+    // whose chip holds characters the driver no longer counts, also the time
+    // the line needs to send them); the first call starts the wait for it,
+    // which goes on by itself and wakes the event loop when it ends. Only called with an empty
     // queue. It lasts as long as the drive holds XOFF, or for ever on a
     // device that never empties; a close, which discards what the device
     // holds, ends it.
@@ -51,6 +53,14 @@ public:
     // True once the port has been lost: device gone, line hung up, an I/O
     // error. A closed port is not a failed one.
     virtual bool failed() const = 0;
+    // Looks at the device now, and says whether it has been lost (failed()
+    // holds from then on). Nothing else tells of a loss while no character
+    // moves: long waits ask it, at most a few times a second.
+    virtual bool lost() = 0;
+    // Characters the line damaged (framing, parity, overrun) from the open to
+    // the close, where the system counts them; 0 where it does not. A closed
+    // port keeps the count of its last open.
+    virtual qint64 lineErrors() { return 0; }
     // Closes the port, discarding whatever is still queued; never fails and
     // may be repeated.
     virtual void close() = 0;

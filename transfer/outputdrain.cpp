@@ -7,15 +7,6 @@
 #include <mutex>
 #include <thread>
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#else
-#include <cerrno>
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
-#endif
-
 struct OutputDrain::Waker
 {
     std::mutex mutex;
@@ -32,77 +23,19 @@ struct OutputDrain::Waker
 
 namespace {
 
-#ifdef Q_OS_WIN
-
-// How often the driver's own count is asked while it still holds characters.
-constexpr std::chrono::milliseconds kQueuePoll(10);
-
-qintptr duplicate(qintptr handle)
-{
-    HANDLE own = nullptr;
-    const HANDLE process = ::GetCurrentProcess();
-    if (!::DuplicateHandle(process, HANDLE(handle), process, &own, 0, FALSE, DUPLICATE_SAME_ACCESS))
-        return -1;
-    return qintptr(own);
-}
-
-// The driver's wait for its writes to end, on the calling thread, then its
-// own count: some drivers hold characters past the end of a write. A close's
-// purge ends the first, abandoning the second.
-bool drainDevice(qintptr handle, const std::atomic<bool> &abandoned)
-{
-    const HANDLE device = HANDLE(handle);
-    bool drained = ::FlushFileBuffers(device) != 0;
-    while (drained && !abandoned) {
-        COMSTAT stat{};
-        DWORD errors = 0;
-        drained = ::ClearCommError(device, &errors, &stat) != 0;
-        if (stat.cbOutQue == 0)
-            break;
-        std::this_thread::sleep_for(kQueuePoll);
-    }
-    // Closed before the caller hears of it, so that a port reported drained
-    // is held by nothing of this program's.
-    ::CloseHandle(device);
-    return drained;
-}
-
-#else
-
-qintptr duplicate(qintptr handle)
-{
-    return ::fcntl(int(handle), F_DUPFD_CLOEXEC, 0);
-}
-
-// The device's own wait for its last character, on the calling thread.
-bool drainDevice(qintptr handle, const std::atomic<bool> &)
-{
-    const int fd = int(handle);
-    int drained = 0;
-    do {
-        drained = ::tcdrain(fd);
-    } while (drained != 0 && errno == EINTR);
-    // Closed before the caller hears of it, so that a port reported drained
-    // is held by nothing of this program's.
-    ::close(fd);
-    return drained == 0;
-}
-
-#endif
-
 std::shared_future<bool> startDrain(qintptr handle, std::shared_ptr<std::atomic<bool>> abandoned,
                                     std::shared_ptr<OutputDrain::Waker> waker)
 {
     std::promise<bool> finished;
     std::shared_future<bool> result = finished.get_future().share();
-    const qintptr own = duplicate(handle);
+    const qintptr own = DeviceDrain::duplicate(handle);
     if (own < 0) {
         finished.set_value(false);
         return result;
     }
     std::thread([own, abandoned = std::move(abandoned), finished = std::move(finished),
                  waker = std::move(waker)]() mutable {
-        finished.set_value(drainDevice(own, *abandoned));
+        finished.set_value(DeviceDrain::drain(own, *abandoned));
         waker->wake();
     }).detach();
     return result;

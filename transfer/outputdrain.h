@@ -41,3 +41,13 @@ private:
     std::shared_ptr<std::atomic<bool>> m_abandoned;
     std::shared_ptr<Waker> m_waker;
 };
+
+// Each system's half of the drain (outputdrain_posix.cpp, outputdrain_win.cpp).
+namespace DeviceDrain {
+// A handle of the drain's own on the same device; -1 when none can be had.
+qintptr duplicate(qintptr handle);
+// Waits on the calling thread until the device has sent its last character,
+// or a discard or an error ends the wait, then closes handle, so that a port
+// reported drained is held by nothing of this program's. False on an error.
+bool drain(qintptr handle, const std::atomic<bool> &abandoned);
+} // namespace DeviceDrain

@@ -1,6 +1,10 @@
 #include "transfer/paramimage.h"
 
+#include "transfer/hexchecktext.h"
+
 #include <QStringList>
+
+#include <utility>
 
 namespace ParamImage {
 
@@ -10,16 +14,6 @@ namespace {
 constexpr qsizetype kShownBytes = 32;
 
 } // namespace
-
-Image Image::fromText(QByteArrayView text)
-{
-    HexCheck::Checker checker;
-    checker.feed(text);
-    Image image;
-    image.m_check = checker.finish();
-    image.m_memory = checker.takeMemory();
-    return image;
-}
 
 QString firstText(const Range &range)
 {
@@ -33,7 +27,8 @@ QString lastText(const Range &range)
 
 namespace {
 
-// Adds one address at a time, in rising order, to the range it continues.
+// Adds one address at a time, in rising order, to the range it continues;
+// past kMaxRanges a range is only counted.
 class RangeBuilder
 {
 public:
@@ -49,31 +44,45 @@ public:
         else if (a || b)
             list = a ? &m_result.onlyInA : &m_result.onlyInB;
         if (list && (list != m_last || address != m_next))
-            list->append(Range{address, {}, {}});
-        if (list) {
+            start(*list, address);
+        if (list && m_keeping) {
             if (a)
                 list->last().a.append(*a);
             if (b)
                 list->last().b.append(*b);
-            m_next = address + 1;
         }
+        if (list)
+            m_next = address + 1;
         m_last = list;
     }
 
 private:
+    void start(QList<Range> &list, quint32 address)
+    {
+        m_keeping = m_kept < kMaxRanges;
+        if (!m_keeping) {
+            ++m_result.unlisted;
+            return;
+        }
+        ++m_kept;
+        list.append(Range{address, {}, {}});
+    }
+
     Comparison &m_result;
     QList<Range> *m_last = nullptr;
     quint32 m_next = 0;
+    qsizetype m_kept = 0;
+    bool m_keeping = false;
 };
 
 } // namespace
 
-Comparison compare(const Image &a, const Image &b)
+Comparison compare(HexCheck::Result a, HexCheck::Result b)
 {
-    Comparison result{{}, {}, {}, a.m_check, b.m_check};
+    Comparison result{{}, {}, {}, 0, std::move(a), std::move(b)};
     RangeBuilder builder(result);
-    const auto &pagesA = a.m_memory.pages();
-    const auto &pagesB = b.m_memory.pages();
+    const auto &pagesA = result.checkA.memory.pages();
+    const auto &pagesB = result.checkB.memory.pages();
     auto inA = pagesA.begin();
     auto inB = pagesB.begin();
     while (inA != pagesA.end() || inB != pagesB.end()) {
@@ -145,6 +154,8 @@ QString Comparison::toText(const QString &nameA, const QString &nameB) const
     for (const Range &range : onlyInB)
         lines.append(
             QStringLiteral("%1 only in %2: %3").arg(span(range), nameB, hexBytes(range.b)));
+    if (unlisted > 0)
+        lines.append(QStringLiteral("%1 more range(s) not listed").arg(unlisted));
     if (startAddressesDiffer())
         lines.append(QStringLiteral("start address (not parameter data): %1 %2, %3 %4")
                          .arg(nameA, startAddressText(checkA.startAddress), nameB,

@@ -3,37 +3,16 @@
 #include "transfer/hexcheck.h"
 
 #include <QByteArray>
-#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QtGlobal>
 
-// The parameter data that a parameter file describes, address by address, read
-// from its Intel HEX records exactly as the check reads them. Two files that
-// load the same data into a drive are the same parameter set whatever their
-// line ends, record lengths or record order; this is what tells a drive's
-// read-back from the file that was sent.
+// Two parameter files compared by the data their records place, address by
+// address (HexCheck::Result::memory). Two files that load the same data into
+// a drive are the same parameter set whatever their line ends, record
+// lengths or record order; this is what tells a drive's read-back from the
+// file that was sent.
 namespace ParamImage {
-
-struct Comparison;
-
-class Image
-{
-public:
-    // The drive ends its data with code 26, so nothing after the first 26 is read.
-    static Image fromText(QByteArrayView text);
-
-    // What the check makes of the file: its damage and its notes.
-    const HexCheck::Result &check() const { return m_check; }
-    // Every record sound and the end record there: the data is the whole file's.
-    bool intact() const { return m_check.isClean(); }
-
-private:
-    friend Comparison compare(const Image &a, const Image &b);
-
-    HexMemory m_memory;
-    HexCheck::Result m_check;
-};
 
 // Consecutive addresses and the bytes each file holds there; one side is empty
 // for a range that only the other file holds.
@@ -51,11 +30,17 @@ struct Range
 QString firstText(const Range &range);
 QString lastText(const Range &range);
 
+// Files that differ at every other address are no parameter sets; the first
+// ranges say enough, as the check's first findings do.
+constexpr qsizetype kMaxRanges = HexCheck::kMaxFindings;
+
 struct Comparison
 {
+    // The first kMaxRanges ranges in address order, whatever their kind.
     QList<Range> differing; // both files hold these addresses, with other values
     QList<Range> onlyInA;
     QList<Range> onlyInB;
+    qint64 unlisted = 0; // the ranges after those, counted only
     HexCheck::Result checkA;
     HexCheck::Result checkB;
 
@@ -67,7 +52,8 @@ struct Comparison
     QString toText(const QString &nameA, const QString &nameB) const;
 };
 
-Comparison compare(const Image &a, const Image &b);
+// Each file as the check read it, its memory and all.
+Comparison compare(HexCheck::Result a, HexCheck::Result b);
 
 // A start address as the comparison shows it.
 QString startAddressText(const QString &startAddress);

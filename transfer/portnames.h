@@ -11,11 +11,7 @@ constexpr qint16 kComPorts = 8;
 // itself (USB adapters often get COM9 to COM20; its port database goes up
 // to COM4096); elsewhere COM1 to COM8 are all there are, each led to a
 // device of the user's choice.
-#ifdef Q_OS_WIN
-constexpr qint16 kLastComPort = 4096;
-#else
-constexpr qint16 kLastComPort = kComPorts;
-#endif
+qint16 lastComPort();
 
 // "COM3" for 3.
 QString comName(qint16 portNumber);
@@ -42,5 +38,10 @@ QString linkPath(qint16 portNumber, const QString &settingsFolder);
 // The device a path names (/dev/ttyUSB0, or a link to a device), resolved the
 // same way; on Windows the path as it is. Empty for an empty path.
 QString deviceForPath(const QString &path);
+
+// A device path as the system writes one, for the command's help.
+QString exampleDevice();
+
+// Each system's half of the above: portnames_posix.cpp, portnames_win.cpp.
 
 } // namespace PortNames

@@ -26,5 +26,8 @@ bool openCommPort(CommPort &port, const TransferChoices &choices);
 // Closes the port, discarding unsent output. Never fails; may be repeated.
 void closeCommPort(CommPort &port);
 
-// The text a window shows when openCommPort fails.
-QString serialLinkErrorMessage();
+// The text a window shows when openCommPort fails: after its first line,
+// what the port's refusal and the system tell of the device, in the words of
+// the port listing (busy and who holds it, not permitted and the group to
+// join, missing), when they tell anything.
+QString serialLinkErrorMessage(const CommPort &port);

@@ -80,6 +80,31 @@ Device describe(const QString &path, const QString &root)
     return Platform::describe({PortNames::deviceForPath(path)}, root).constFirst();
 }
 
+qint32 adapterBuffer(const QString &path, const QString &root)
+{
+    const std::optional<Usb> usb = Platform::usbAdapter(PortNames::deviceForPath(path), root);
+    if (!usb)
+        return 0;
+    // The chips' own transmit buffers, where they differ from the common
+    // largest; any other adapter is taken to hold that much.
+    constexpr qint32 kCommonLargest = 640;
+    struct Chip
+    {
+        const char *vendor;
+        const char *product;
+        qint32 buffer;
+    };
+    static constexpr Chip kChips[] = {{"0403", "6001", 256},  {"0403", "6010", 4096},
+                                      {"0403", "6011", 2048}, {"0403", "6014", 1024},
+                                      {"0403", "6015", 512},  {"067b", "2303", 256}};
+    for (const Chip &chip : kChips) {
+        if (usb->vendorId.compare(QLatin1String(chip.vendor), Qt::CaseInsensitive) == 0 &&
+            usb->productId.compare(QLatin1String(chip.product), Qt::CaseInsensitive) == 0)
+            return chip.buffer;
+    }
+    return kCommonLargest;
+}
+
 QString stateName(State state)
 {
     switch (state) {

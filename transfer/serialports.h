@@ -74,6 +74,10 @@ Listing list(const QString &settingsFolder, const QString &root = {});
 // One device, its path resolved as a COM link's is.
 Device describe(const QString &path, const QString &root = {});
 
+// The characters a USB adapter's chip may hold beyond what its driver counts
+// (its transmit buffer); 0 for a device that is not on USB.
+qint32 adapterBuffer(const QString &path, const QString &root = {});
+
 // "present", "not permitted", ...: the state's name in JSON.
 QString stateName(State state);
 // The state with what it takes to change it: "not permitted (join the group dialout)".
@@ -95,6 +99,9 @@ QList<qint16> registeredComNumbers();
 QList<Device> describe(const QStringList &paths, const QString &root);
 // Every serial device with hardware behind it, in name order.
 QStringList serialDevices(const QString &root);
+// The USB adapter behind a device (resolved already), without looking at
+// who holds it.
+std::optional<Usb> usbAdapter(const QString &path, const QString &root);
 } // namespace Platform
 
 } // namespace SerialPorts

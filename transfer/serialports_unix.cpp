@@ -2,7 +2,7 @@
 // nodes, sysfs, /dev/serial/by-id, lock files and the programs in /proc.
 #include "transfer/serialports.h"
 
-#ifdef Q_OS_UNIX
+#include "transfer/portlock_posix.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +10,6 @@
 #include <QHash>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
@@ -25,12 +24,6 @@
 namespace SerialPorts::Platform {
 
 namespace {
-
-// Where serial programs leave their lock files (LCK..ttyUSB0), the program's
-// own port among them.
-const char *const kLockFolders[] = {"/var/lock",       "/run/lock",        "/var/spool/locks",
-                                    "/var/spool/uucp", "/etc/locks",       "/tmp",
-                                    "/var/tmp",        "/var/lock/lockdev"};
 
 // A file of the system's, such as a sysfs attribute, as one trimmed line.
 QString readLine(const QString &path)
@@ -130,24 +123,12 @@ void explainRefusal(const struct stat &node, Device &device)
         device.loginAgain = device.loginAgain || user == *member;
 }
 
-bool isRunning(pid_t pid)
-{
-    return pid > 0 && pid != ::getpid() && (::kill(pid, 0) == 0 || errno == EPERM);
-}
-
 // The program whose lock file names the device; a lock left by a program
 // that has ended does not count, as the next open takes it over.
 pid_t lockHolder(const QString &device)
 {
-    QString name = device.startsWith(QLatin1String("/dev/")) ? device.mid(5) : device;
-    name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    for (const char *folder : kLockFolders) {
-        QFile lock(QLatin1String(folder) + QStringLiteral("/LCK..") + name);
-        bool isNumber = false;
-        const pid_t pid = lock.open(QIODevice::ReadOnly)
-                              ? pid_t(lock.readLine(64).trimmed().toInt(&isNumber))
-                              : 0;
-        if (isNumber && isRunning(pid))
+    for (const QString &folder : PortLock::folders()) {
+        if (const pid_t pid = PortLock::holder(folder, device))
             return pid;
     }
     return 0;
@@ -269,11 +250,14 @@ QStringList serialDevices(const QString &root)
     return devices;
 }
 
+std::optional<Usb> usbAdapter(const QString &path, const QString &root)
+{
+    return usbOf(root, QFileInfo(path).fileName());
+}
+
 QList<qint16> registeredComNumbers()
 {
     return {};
 }
 
 } // namespace SerialPorts::Platform
-
-#endif

@@ -3,8 +3,6 @@
 // sharing to learn whether another program holds a port.
 #include "transfer/serialports.h"
 
-#ifdef Q_OS_WIN
-
 #include "transfer/portnames.h"
 
 #include <QHash>
@@ -148,6 +146,10 @@ QStringList serialDevices(const QString &)
     return devices;
 }
 
-} // namespace SerialPorts::Platform
+// Not known yet on Windows: its drain sees the driver only.
+std::optional<Usb> usbAdapter(const QString &, const QString &)
+{
+    return std::nullopt;
+}
 
-#endif
+} // namespace SerialPorts::Platform

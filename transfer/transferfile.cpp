@@ -11,42 +11,41 @@ static_assert(SendFileScan::kMaxSendFileSize == std::numeric_limits<qint32>::max
 
 namespace {
 
-constexpr qint64 kScanChunk = 64 * 1024;
 const QString kSelectAnother = QStringLiteral("Please select an alternate file.");
 
-// One read of the file through SendFileScan; the size on disk is checked
-// first so that a huge file is refused before any of it is read.
-OpenFileResult scanFileToSend(TransferFile &file, SendFileScan &scan,
-                              const std::function<bool()> &stopped)
+OpenFileResult sendResult(const ParamFile::Reading &reading, const SendFileScan &scan)
 {
-    if (file.size() > SendFileScan::kMaxSendFileSize)
+    switch (reading.status) {
+    case ParamFile::Status::Read:
+        return scan.result();
+    case ParamFile::Status::TooLarge:
         return OpenFileResult::TooLarge;
-    for (;;) {
-        if (stopped && stopped())
-            return OpenFileResult::Stopped;
-        QByteArray chunk;
-        switch (file.readChunk(chunk, kScanChunk)) {
-        case TransferFile::ReadStatus::Ok:
-            break;
-        case TransferFile::ReadStatus::End:
-            return scan.result();
-        case TransferFile::ReadStatus::Error:
-            return OpenFileResult::MissingOrEmpty;
-        }
-        if (!scan.feed(chunk))
-            return OpenFileResult::TooLarge;
+    case ParamFile::Status::Stopped:
+        return OpenFileResult::Stopped;
+    case ParamFile::Status::Missing:
+    case ParamFile::Status::Folder:
+    case ParamFile::Status::NotPlain:
+    case ParamFile::Status::Unreadable:
+        break;
     }
+    return OpenFileResult::MissingOrEmpty;
 }
 
+// One read of the file, through SendFileScan; the file stays open at its first
+// character, so that what is sent is what was checked.
 OpenFileResult openToSend(TransferState &state, TransferFile &file, HexCheck::Result *records,
                           const std::function<bool()> &stopped)
 {
-    // Only a plain file has an end: a pipe would hold the program until some
-    // other program opened it, and a device would be read for as long as it gives.
-    if (!QFileInfo(state.sFileName).isFile() || !file.openForReading(state.sFileName))
-        return OpenFileResult::MissingOrEmpty;
     SendFileScan scan;
-    OpenFileResult result = scanFileToSend(file, scan, stopped);
+    ParamFile::Reading reading = file.open(state.sFileName, SendFileScan::kMaxSendFileSize);
+    if (reading.ok()) {
+        const auto take = [&scan](QByteArrayView piece) {
+            scan.feed(piece);
+            return true;
+        };
+        reading = file.read(SendFileScan::kMaxSendFileSize, take, stopped);
+    }
+    OpenFileResult result = sendResult(reading, scan);
     if (result == OpenFileResult::Ok || result == OpenFileResult::NoTermination)
         state.lFileSize = static_cast<qint32>(scan.size());
     if (result == OpenFileResult::Ok && !file.rewind())
@@ -79,32 +78,18 @@ OpenFileResult openToReceive(TransferState &state, TransferFile &file)
 
 } // namespace
 
-bool SendFileScan::feed(QByteArrayView chunk)
+void SendFileScan::feed(QByteArrayView chunk)
 {
-    if (m_tooLarge)
-        return false;
     m_size += chunk.size();
-    if (m_size > m_maxSize) {
-        m_tooLarge = true;
-        return false;
-    }
     m_records.feed(chunk);
-    if (!m_found && !chunk.isEmpty()) {
-        QByteArray window = m_carried;
-        window.append(chunk);
-        m_found = window.contains(HexRecord::kEndRecord);
-        m_carried = window.right(HexRecord::kEndRecord.size() - 1);
-    }
-    return true;
+    m_endRecord.feed(chunk);
 }
 
 OpenFileResult SendFileScan::result() const
 {
-    if (m_tooLarge)
-        return OpenFileResult::TooLarge;
     if (m_size == 0)
         return OpenFileResult::MissingOrEmpty;
-    return m_found ? OpenFileResult::Ok : OpenFileResult::NoTermination;
+    return hasEndRecord() ? OpenFileResult::Ok : OpenFileResult::NoTermination;
 }
 
 bool TransferFile::create(const QString &path)
@@ -115,22 +100,16 @@ bool TransferFile::create(const QString &path)
     return m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
 }
 
-bool TransferFile::openForReading(const QString &path)
+ParamFile::Reading TransferFile::open(const QString &path, qint64 maxSize)
 {
     close();
-    m_file.setFileName(path);
-    return m_file.open(QIODevice::ReadOnly);
+    return ParamFile::open(m_file, path, maxSize);
 }
 
-TransferFile::ReadStatus TransferFile::readChunk(QByteArray &chunk, qint64 max)
+ParamFile::Reading TransferFile::read(qint64 maxSize, const ParamFile::Take &take,
+                                      const ParamFile::Stop &stopped)
 {
-    chunk.clear();
-    if (!m_file.isOpen())
-        return ReadStatus::Error;
-    chunk = m_file.read(max);
-    if (!chunk.isEmpty())
-        return ReadStatus::Ok;
-    return m_file.error() == QFileDevice::NoError ? ReadStatus::End : ReadStatus::Error;
+    return ParamFile::read(m_file, maxSize, take, stopped);
 }
 
 bool TransferFile::rewind()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "transfer/hexcheck.h"
+#include "transfer/paramfile.h"
 
 #include <QByteArrayView>
 #include <QFile>
@@ -21,16 +22,19 @@ public:
     // Creates the file, or empties an existing one, for writing. Writes are
     // not buffered, so a full disk fails at the write (or flush) that meets it.
     bool create(const QString &path);
-    // Opens an existing file for reading from its first character.
-    bool openForReading(const QString &path);
+    // Opens an existing plain file of at most maxSize characters for reading
+    // from its first character, as every parameter file is opened.
+    ParamFile::Reading open(const QString &path, qint64 maxSize);
+    // As open(), whatever its size.
+    bool openForReading(const QString &path) { return open(path, ParamFile::kNoLimit).ok(); }
     bool isOpen() const { return m_file.isOpen(); }
 
     ReadStatus readChar(char &c);
-    // Up to max characters from where the file stands; End leaves chunk empty.
-    ReadStatus readChunk(QByteArray &chunk, qint64 max);
+    // Reads the open file from where it stands, a piece at a time.
+    ParamFile::Reading read(qint64 maxSize, const ParamFile::Take &take,
+                            const ParamFile::Stop &stopped);
     // Back to the first character.
     bool rewind();
-    qint64 size() const { return m_file.size(); }
     // Appends data whole; false when any of it could not be written.
     bool write(const QByteArray &data);
     // Appends data with the next flush or close: a drive's blocks come many
@@ -73,17 +77,11 @@ constexpr qint32 kExpectedJxf = 12000;
 class SendFileScan
 {
 public:
-    explicit SendFileScan(qint64 maxSize = kMaxSendFileSize)
-        : m_maxSize(maxSize)
-    {}
-
-    // False once the characters fed exceed the largest size that can be
-    // counted; later chunks are then ignored.
-    bool feed(QByteArrayView chunk);
+    void feed(QByteArrayView chunk);
     qint64 size() const { return m_size; }
-    bool tooLarge() const { return m_tooLarge; }
-    bool hasEndRecord() const { return m_found; }
-    // What the checks make of the file as fed so far.
+    bool hasEndRecord() const { return m_endRecord.found(); }
+    // What the checks make of the file as fed so far: MissingOrEmpty,
+    // NoTermination or Ok.
     OpenFileResult result() const;
     // The records up to the first code 26, where the send stops.
     HexCheck::Result records() const { return m_records.result(); }
@@ -92,11 +90,8 @@ public:
     static constexpr qint64 kMaxSendFileSize = 0x7fffffff;
 
 private:
-    qint64 m_maxSize;
     qint64 m_size = 0;
-    bool m_found = false;
-    bool m_tooLarge = false;
-    QByteArray m_carried; // the end of the last chunk, in case the record spans two
+    HexRecord::EndRecordSearch m_endRecord;
     HexCheck::Checker m_records;
 };
 

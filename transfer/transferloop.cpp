@@ -50,6 +50,18 @@ QString transferFaultMessage(TransferFault fault)
     return QString();
 }
 
+QString lineErrorNote(qint64 lineErrors)
+{
+    if (lineErrors <= 0)
+        return QString();
+    const QString damaged = lineErrors == 1
+                                ? QStringLiteral("1 character was damaged")
+                                : QStringLiteral("%1 characters were damaged").arg(lineErrors);
+    return damaged + QStringLiteral(" on the line (framing, parity or overrun errors); a "
+                                    "different baud rate on the drive or a bad cable is the "
+                                    "usual cause.");
+}
+
 qint16 transferPercent(qint32 count, qint32 size)
 {
     if (size <= 0)
@@ -65,7 +77,7 @@ void pause(TransferClock &clock, qint16 seconds, const std::function<bool()> &st
 {
     const double end = clock.seconds() + seconds;
     for (double now = clock.seconds(); now < end && !stop(); now = clock.seconds())
-        clock.waitForEvents(int(std::ceil((end - now) * 1000)), stop);
+        clock.waitForEvents(std::min(kLossLookMsecs, int(std::ceil((end - now) * 1000))), stop);
 }
 
 TransferLoop::TransferLoop(TransferState &state, LinePort &port, TransferFile &file,
@@ -77,13 +89,31 @@ TransferLoop::TransferLoop(TransferState &state, LinePort &port, TransferFile &f
     , m_clock(clock)
 {}
 
-void TransferLoop::run()
+RunResult TransferLoop::run()
 {
     startRun();
-    if (TransferType::isSend(m_state.iTransferType))
+    if (TransferType::isSend(m_state.iTransferType)) {
         sendLoop();
-    else
+    } else {
         receiveLoop();
+        // A closed port keeps the count of its last open.
+        m_result.lineErrors = m_port.lineErrors();
+    }
+    return m_result;
+}
+
+bool TransferLoop::cancelAsked() const
+{
+    return m_state.bAbortTransfer;
+}
+
+bool TransferLoop::lostMeanwhile()
+{
+    const double now = m_clock.seconds();
+    if (now < m_nextLossLook)
+        return m_port.failed();
+    m_nextLossLook = now + kLossLookMsecs / 1000.0;
+    return m_port.lost();
 }
 
 void TransferLoop::startRun()
@@ -95,8 +125,8 @@ void TransferLoop::startRun()
     m_retrying = false;
     m_heldCounted = 0;
     m_nextStore = 0;
-    m_timedOut = false;
-    m_fault = TransferFault::None;
+    m_nextLossLook = 0;
+    m_result = {};
     m_state.lByteCount = 0;
     m_state.bAbortTransfer = false;
     m_state.bTransferActive = true;
@@ -113,7 +143,7 @@ void TransferLoop::sendLoop()
     for (;;) {
         if (m_done)
             break;
-        if (m_state.bAbortTransfer) {
+        if (cancelAsked()) {
             cancelSending();
             return;
         }
@@ -138,10 +168,10 @@ void TransferLoop::sendLoop()
     }
     // A cancel in the pump of the last pass is a cancel like any other;
     // otherwise the data must have left the PC before "complete".
-    if (m_state.bAbortTransfer)
+    if (cancelAsked())
         cancelSending();
     else if (drainQueue())
-        endRun();
+        endRun(TransferOutcome::Completed);
 }
 
 bool TransferLoop::readNextChar(char &c)
@@ -196,7 +226,7 @@ TransferLoop::Wait TransferLoop::waitForQueueBelow(qint64 limit)
     // follows the line and a cancel ends even a send held by XOFF for ever.
     std::optional<Wait> result;
     const auto settled = [&] {
-        if (m_state.bAbortTransfer)
+        if (cancelAsked())
             result = Wait::Cancelled;
         else if (const qint64 queued = m_port.queuedOutput(); m_port.failed())
             result = Wait::Failed;
@@ -207,8 +237,12 @@ TransferLoop::Wait TransferLoop::waitForQueueBelow(qint64 limit)
     if (settled())
         return *result;
     m_port.wakeOn(LinePort::Wake::Output);
-    while (!result)
+    while (!result) {
         m_clock.waitForEvents(kRoomWaitMsecs, settled);
+        // Held by XOFF the queue stays full and nothing else tells of a loss.
+        if (!result && lostMeanwhile())
+            result = Wait::Failed;
+    }
     m_port.wakeOn(LinePort::Wake::Failure);
     return *result;
 }
@@ -217,10 +251,11 @@ TransferLoop::Wait TransferLoop::waitForDrain()
 {
     // The device may keep its last characters for as long as the drive holds
     // XOFF: the window keeps working meanwhile, and a cancel, whose close
-    // discards them, ends the wait. The drain's end wakes the wait itself.
+    // discards them, or the loss of the port ends the wait. The drain's end
+    // wakes the wait itself.
     std::optional<Wait> result;
     const auto settled = [&] {
-        if (m_state.bAbortTransfer)
+        if (cancelAsked())
             result = Wait::Cancelled;
         else if (const LinePort::DrainStatus status = m_port.drain();
                  status != LinePort::DrainStatus::Pending)
@@ -228,8 +263,11 @@ TransferLoop::Wait TransferLoop::waitForDrain()
         return result.has_value();
     };
     m_port.wakeOn(LinePort::Wake::Output);
-    while (!result)
-        m_clock.waitForEvents(-1, settled);
+    while (!result) {
+        m_clock.waitForEvents(kLossLookMsecs, settled);
+        if (!result && lostMeanwhile())
+            result = Wait::Failed;
+    }
     m_port.wakeOn(LinePort::Wake::Failure);
     return *result;
 }
@@ -274,22 +312,29 @@ void TransferLoop::setStatus(const QString &text)
     m_view.repaintLabel(ViewLabel::Status);
 }
 
-void TransferLoop::endRun()
+// Every end but a send's cancel.
+void TransferLoop::endRun(TransferOutcome outcome)
 {
+    m_result.outcome = outcome;
     m_state.bTransferActive = false;
-    if (!m_state.bAbortTransfer) {
+    m_state.bAbortTransfer = outcome != TransferOutcome::Completed;
+    switch (outcome) {
+    case TransferOutcome::Completed:
         m_view.setProgress(100);
         m_view.setLabel(ViewLabel::Percent, TransferText::kFullPercent);
         m_view.setLabel(ViewLabel::Status, TransferText::kComplete);
-        m_outcome = TransferOutcome::Completed;
-    } else if (m_fault != TransferFault::None) {
+        break;
+    case TransferOutcome::Failed:
         m_view.setLabel(ViewLabel::Status, TransferText::kStopped);
-    } else if (m_timedOut) {
+        break;
+    case TransferOutcome::TimedOut:
         m_view.setLabel(ViewLabel::Status, TransferText::kTimeout);
-        m_outcome = TransferOutcome::TimedOut;
-    } else {
+        break;
+    case TransferOutcome::NotRun:
+    case TransferOutcome::CancelledWhileSending:
+    case TransferOutcome::CancelledWhileReceiving:
         m_view.setLabel(ViewLabel::Status, TransferText::kAborted);
-        m_outcome = TransferOutcome::CancelledWhileReceiving;
+        break;
     }
     m_port.close();
     m_file.close();
@@ -298,6 +343,7 @@ void TransferLoop::endRun()
 
 void TransferLoop::cancelSending()
 {
+    m_result.outcome = TransferOutcome::CancelledWhileSending;
     m_state.bAbortTransfer = false;
     m_state.bTransferActive = false;
     // The cancel closed both already; closing again costs nothing and leaves
@@ -307,21 +353,18 @@ void TransferLoop::cancelSending()
     uncountDiscarded();
     m_view.setLabel(ViewLabel::Status, TransferText::kAborted);
     showEndButtons();
-    m_outcome = TransferOutcome::CancelledWhileSending;
 }
 
 void TransferLoop::failRun(TransferFault fault)
 {
-    m_fault = fault;
-    m_outcome = TransferOutcome::Failed;
+    m_result.fault = fault;
     // Stop the line and keep what was stored before the user reads why.
     m_port.close();
     m_file.close();
     if (TransferType::isSend(m_state.iTransferType))
         uncountDiscarded();
     m_view.showMessage(transferFaultMessage(fault), true);
-    m_state.bAbortTransfer = true;
-    endRun();
+    endRun(TransferOutcome::Failed);
 }
 
 void TransferLoop::showEndButtons()
@@ -336,6 +379,5 @@ TransferOutcome runTransfer(TransferState &state, LinePort &port, TransferFile &
 {
     SystemTransferClock clock;
     TransferLoop loop(state, port, file, view, clock);
-    loop.run();
-    return loop.outcome();
+    return loop.run().outcome;
 }

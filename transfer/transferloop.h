@@ -33,47 +33,75 @@ enum class TransferFault {
     CountOverflow
 };
 
-// Every outcome but Completed says on page 3 how the run ended.
+// Every outcome but Completed says on page 3 how the run ended. After the
+// run bAbortTransfer is set for every outcome but Completed and
+// CancelledWhileSending, as the windows have always found it.
 enum class TransferOutcome {
     NotRun,
     Completed,
-    CancelledWhileSending,   // "File Transfer aborted by user."; bAbortTransfer cleared
-    CancelledWhileReceiving, // the same status; bAbortTransfer stays set
+    CancelledWhileSending,   // "File Transfer aborted by user."
+    CancelledWhileReceiving, // the same status
     TimedOut,                // "Timeout on Coms. No data to recieve"
     Failed,                  // "File Transfer stopped.", after the fault's message
+};
+
+// What happened in a run, as it returns it.
+struct RunResult
+{
+    TransferOutcome outcome = TransferOutcome::NotRun;
+    TransferFault fault = TransferFault::None;
+    // Characters the line damaged during a receive, as the port counts them.
+    qint64 lineErrors = 0;
 };
 
 // The message shown when a run stops on a fault (critical icon).
 QString transferFaultMessage(TransferFault fault);
 
+// The note that follows a receive whose characters the line damaged; empty
+// when it damaged none. The file keeps what arrived all the same.
+QString lineErrorNote(qint64 lineErrors);
+
 // count of size in whole percent, exact halves to the even neighbour.
 qint16 transferPercent(qint32 count, qint32 size);
 
-// Waits seconds while handling window events, or until stop() holds.
+// How often a wait that may last long (the drain, room under XOFF, the
+// pause) looks at the device for its loss, which nothing else tells while no
+// character moves: a lost port is said within a second, and a send's path
+// for each character makes no system call for it.
+inline constexpr int kLossLookMsecs = 250;
+
+// Waits seconds while handling window events, or until stop() holds; stop()
+// is asked after every event and at least every kLossLookMsecs.
 void pause(TransferClock &clock, qint16 seconds, const std::function<bool()> &stop);
 
 // One transfer run, from page 3's running state to its end state. The port
 // and the file are open when it starts and closed when it returns. A cancel
-// is state.bAbortTransfer, set (with port and file closed) by a handler that
-// runs inside one of the loop's event pumps.
+// is state.bAbortTransfer, set (with port and file closed) by the session's
+// cancel, which runs inside one of the loop's event pumps; nothing else sets
+// it while the loop runs.
 class TransferLoop
 {
 public:
     TransferLoop(TransferState &state, LinePort &port, TransferFile &file, TransferView &view,
                  TransferClock &clock);
 
-    void run();
+    RunResult run();
 
     // The longest one wait for room in the transmit queue lasts: the device
     // sends at line speed without telling, so the queue is looked at again
     // after this long even when no event came.
     static constexpr int kRoomWaitMsecs = 25;
 
-    TransferOutcome outcome() const { return m_outcome; }
-    TransferFault fault() const { return m_fault; }
+    TransferOutcome outcome() const { return m_result.outcome; }
+    TransferFault fault() const { return m_result.fault; }
 
 private:
     enum class Wait { Ready, Cancelled, Failed };
+
+    bool cancelAsked() const;
+    // Looks at the device at most every kLossLookMsecs; in between, what the
+    // port knows already.
+    bool lostMeanwhile();
 
     void startRun();
     void sendLoop();
@@ -83,7 +111,11 @@ private:
     Wait waitForQueueBelow(qint64 limit);
     Wait waitForDrain();
     void receiveLoop();
+    void endCancelledReceive();
+    // False once the run has ended.
     bool emptyRead();
+    bool timeOut();
+    void retry();
     // Seconds the line has been silent since the last counted block, the
     // pause apart.
     double silence();
@@ -95,7 +127,7 @@ private:
     void showCount(qint16 percent);
     void uncountDiscarded();
     void setStatus(const QString &text);
-    void endRun();
+    void endRun(TransferOutcome outcome);
     void cancelSending();
     void failRun(TransferFault fault);
     void showEndButtons();
@@ -115,9 +147,8 @@ private:
     bool m_retrying = false;  // "Nothing to recieve... Retrying" shown for this silence
     qint64 m_heldCounted = 0; // characters held for the file and already counted
     double m_nextStore = 0;
-    bool m_timedOut = false;
-    TransferOutcome m_outcome = TransferOutcome::NotRun;
-    TransferFault m_fault = TransferFault::None;
+    double m_nextLossLook = 0;
+    RunResult m_result;
 };
 
 // A run with the program's own clock and event pump.

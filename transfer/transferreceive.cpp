@@ -40,22 +40,20 @@ constexpr qint64 kMaxCount = std::numeric_limits<qint32>::max();
 
 void TransferLoop::receiveLoop()
 {
-    while (!m_done && !m_state.bAbortTransfer) {
-        const QByteArray received = m_port.input();
-        if (received.isEmpty()) {
-            // Only once everything the port still held has been stored.
-            if (m_port.failed()) {
-                if (storeHeld())
-                    failRun(TransferFault::PortFailed);
-                return;
-            }
-            if (!emptyRead())
-                return;
-            continue;
+    while (!m_done) {
+        if (cancelAsked()) {
+            endCancelledReceive();
+            return;
         }
-        if (!receivedBlock(received))
+        const QByteArray received = m_port.input();
+        if (!(received.isEmpty() ? emptyRead() : receivedBlock(received)))
             return;
     }
+    endRun(TransferOutcome::Completed);
+}
+
+void TransferLoop::endCancelledReceive()
+{
     // The Cancel's close could not write what was held: the file is shorter
     // than the count, and the user is told.
     if (m_file.closeLostData()) {
@@ -63,37 +61,53 @@ void TransferLoop::receiveLoop()
         failRun(TransferFault::FileWriteFailed);
         return;
     }
-    endRun();
+    endRun(TransferOutcome::CancelledWhileReceiving);
 }
 
 bool TransferLoop::emptyRead()
 {
+    // Only once everything the port still held has been stored.
+    if (m_port.failed()) {
+        if (storeHeld())
+            failRun(TransferFault::PortFailed);
+        return false;
+    }
     if (!storeHeld())
         return false;
     const double silent = silence();
-    if (silent > kSilenceBeforeTimeout) {
-        m_view.showMessage(TransferText::kTimeout, false);
-        if (!m_state.bAbortTransfer) {
-            if (!m_file.write(QByteArray(1, kEndOfData))) {
-                failRun(TransferFault::FileWriteFailed);
-                return false;
-            }
-            m_state.bAbortTransfer = true;
-            m_timedOut = true;
-        }
-        return true;
-    }
-    if (silent > kSilenceBeforeRetry) {
-        setStatus(TransferText::kRetrying);
-        if (!std::exchange(m_retrying, true)) {
-            const double started = m_clock.seconds();
-            pause(m_clock, kPauseSeconds, [this] { return m_state.bAbortTransfer; });
-            m_pausedFor += m_clock.seconds() - started;
-        }
-    }
-    if (!m_state.bAbortTransfer)
+    if (silent > kSilenceBeforeTimeout)
+        return timeOut();
+    if (silent > kSilenceBeforeRetry)
+        retry();
+    if (!cancelAsked())
         waitForInput(silence());
     return true;
+}
+
+bool TransferLoop::timeOut()
+{
+    m_view.showMessage(TransferText::kTimeout, false);
+    // A Cancel while the message was up ends the run as a cancel.
+    if (cancelAsked())
+        return true;
+    if (!m_file.write(QByteArray(1, kEndOfData))) {
+        failRun(TransferFault::FileWriteFailed);
+        return false;
+    }
+    endRun(TransferOutcome::TimedOut);
+    return false;
+}
+
+// The status says the line is silent, and the loop pauses once per silence;
+// a Cancel or the loss of the port ends the pause.
+void TransferLoop::retry()
+{
+    setStatus(TransferText::kRetrying);
+    if (std::exchange(m_retrying, true))
+        return;
+    const double started = m_clock.seconds();
+    pause(m_clock, kPauseSeconds, [this] { return cancelAsked() || lostMeanwhile(); });
+    m_pausedFor += m_clock.seconds() - started;
 }
 
 double TransferLoop::silence()
@@ -109,8 +123,7 @@ void TransferLoop::waitForInput(double silent)
     // Just past the step, so that the next look finds the silence beyond it.
     const int msecs = int(std::ceil((step - silent) * 1000)) + 1;
     m_port.wakeOn(LinePort::Wake::Input);
-    m_clock.waitForEvents(msecs,
-                          [this] { return m_state.bAbortTransfer || m_port.inputWaiting(); });
+    m_clock.waitForEvents(msecs, [this] { return cancelAsked() || m_port.inputWaiting(); });
     m_port.wakeOn(LinePort::Wake::Failure);
 }
 
@@ -166,5 +179,5 @@ void TransferLoop::gatherInput()
 {
     m_port.wakeOn(LinePort::Wake::Failure);
     m_clock.waitForEvents(m_port.gatherMsecs(kGatherMsecs),
-                          [this] { return m_state.bAbortTransfer || m_port.failed(); });
+                          [this] { return cancelAsked() || m_port.failed(); });
 }

@@ -1,6 +1,8 @@
 #include "transfer/transfersession.h"
 
 #include "transfer/commport.h"
+#include "transfer/hexchecktext.h"
+#include "transfer/paramfile.h"
 #include "transfer/seriallink.h"
 
 TransferSession::TransferSession()
@@ -18,6 +20,11 @@ bool TransferSession::openPort(const TransferChoices &choices)
     return openCommPort(*m_port, choices);
 }
 
+QString TransferSession::portFailureMessage() const
+{
+    return serialLinkErrorMessage(*m_port);
+}
+
 void TransferSession::closePort()
 {
     closeCommPort(*m_port);
@@ -31,6 +38,28 @@ bool TransferSession::portOpen() const
 qint64 TransferSession::inputWaiting()
 {
     return m_port->inBufferCount();
+}
+
+DriveLook TransferSession::lookForDrive()
+{
+    if (!portOpen())
+        return DriveLook::Waiting;
+    // Characters that came before a loss start the run, which keeps them and
+    // then says the port was lost.
+    if (inputWaiting() > 0)
+        return DriveLook::Started;
+    return m_port->lost() ? DriveLook::PortLost : DriveLook::Waiting;
+}
+
+void TransferSession::chooseFile(qint16 transferType, const QString &fileName)
+{
+    m_state.iTransferType = transferType;
+    m_state.sFileName = fileName;
+}
+
+void TransferSession::nameFile(const QString &fileName)
+{
+    m_state.sFileName = fileName;
 }
 
 FileOpening TransferSession::openFile(const FileQuestions &questions)
@@ -66,8 +95,7 @@ void TransferSession::closeFile()
 RunResult TransferSession::run(TransferView &view, TransferClock &clock)
 {
     TransferLoop loop(m_state, *m_port, m_file, view, clock);
-    loop.run();
-    m_lastRun = {loop.outcome(), loop.fault()};
+    m_lastRun = loop.run();
     return m_lastRun;
 }
 
@@ -85,7 +113,7 @@ std::optional<HexCheck::Result> TransferSession::receivedCheck() const
                         m_lastRun.outcome == TransferOutcome::TimedOut;
     if (!stored || m_state.iTransferType != TransferType::kJxfFromDrive)
         return std::nullopt;
-    return HexCheck::checkFile(m_state.sFileName);
+    return ParamFile::check(m_state.sFileName).result;
 }
 
 QString TransferSession::receivedWarning() const
@@ -96,8 +124,8 @@ QString TransferSession::receivedWarning() const
 
 TransferResults TransferSession::results() const
 {
-    return {m_state.iTransferType, m_state.lByteCount, m_state.dtTransferStarted,
-            m_state.sFileName};
+    return {m_state.iTransferType, m_state.lByteCount, m_state.dtTransferStarted, m_state.sFileName,
+            m_lastRun.lineErrors};
 }
 
 TransferSession &transferSession()

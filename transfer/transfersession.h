@@ -24,6 +24,7 @@ struct TransferResults
     qint32 byteCount = 0; // for a send, the characters that left the PC
     QDateTime started;    // invalid before the first run
     QString fileName;
+    qint64 lineErrors = 0; // characters the line damaged during a receive
 };
 
 // What the user (page 1) or the command's options (--force) say to the two
@@ -51,19 +52,21 @@ struct FileOpening
     bool opened() const { return result == OpenFileResult::Ok && !declined; }
 };
 
-struct RunResult
-{
-    TransferOutcome outcome = TransferOutcome::NotRun;
-    TransferFault fault = TransferFault::None;
-};
+// What a look for the drive's first characters found.
+enum class DriveLook { Waiting, Started, PortLost };
 
 // One transfer after another over the program's one serial port: the port,
 // the file on the PC's side and the state that the windows show. Every result
 // comes back as a value and nothing here shows a window, so the same
-// transfers run with windows, from a command or from a test.
+// transfers run with windows, from a command or from a test. The windows and
+// the command read the state; only the session and its runs write it (tests
+// set it up directly).
 class TransferSession
 {
 public:
+    // How often page 2 and the command look for the drive.
+    static constexpr int kDriveLookMsecs = 100;
+
     TransferSession();
     ~TransferSession();
     TransferSession(const TransferSession &) = delete;
@@ -77,11 +80,22 @@ public:
     // the port they name with the program's line settings. False leaves the
     // port closed.
     bool openPort(const TransferChoices &choices);
+    // What the user is told when openPort failed, with why, as far as the
+    // system says.
+    QString portFailureMessage() const;
     // Never fails; may be repeated.
     void closePort();
     bool portOpen() const;
     // Characters from the drive waiting to be read; 0 while the port is closed.
     qint64 inputWaiting();
+    // Whether the drive has started to send, or the port has been lost
+    // meanwhile (unplugged, hung up): the one look that page 2's timer and the
+    // command take while they wait. Waiting while the port is closed.
+    DriveLook lookForDrive();
+    // Page 1's Open: the kind of transfer and the file chosen for it.
+    void chooseFile(qint16 transferType, const QString &fileName);
+    // The file page 1 names now, which the report of the last run names.
+    void nameFile(const QString &fileName);
 
     // Opens the state's file for the state's kind of transfer (see openTransferFile),
     // asking first before a receive empties a file that holds something, and then

@@ -11,11 +11,13 @@
 #include "ui/frmmain2.h"
 #include "ui/frmsplash.h"
 #include "ui/msgbox.h"
+#include "ui/textfit.h"
 #include "ui/transfersteps.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -57,13 +59,16 @@ FrmMain1::FrmMain1(QWidget *parent)
     createControls();
     setTabOrder();
     Initialize();
+    TextFit::keep(this);
 }
 
 FrmMain1::~FrmMain1() = default;
 
 void FrmMain1::createControls()
 {
-    addLabel(QStringLiteral("Label1"), QStringLiteral("Type of Transfer:"), {1920, 120, 1215, 495});
+    // The one caption the design breaks, "Type of" over "Transfer:".
+    addLabel(QStringLiteral("Label1"), QStringLiteral("Type of Transfer:"), {1920, 120, 1215, 495})
+        ->setWordWrap(true);
     m_cboTransfer = makeList(this, QStringLiteral("Select the require method of transfer."));
     place(m_cboTransfer, QStringLiteral("cboTransfer"), {3240, 120, 3135, 315});
     addLabel(QStringLiteral("Label2"), QStringLiteral("                    File:"),
@@ -225,15 +230,14 @@ void FrmMain1::Open_Click()
 {
     if (transferRunning())
         return;
-    TransferState &state = transferSession().state();
-    state.iTransferType = static_cast<qint16>(m_cboTransfer->currentIndex());
+    const auto transferType = static_cast<qint16>(m_cboTransfer->currentIndex());
     if (!m_commonDialog1)
         m_commonDialog1 =
             std::make_unique<CommonDialog>(this, QFileDialog::AcceptOpen, kFileFilters);
-    m_commonDialog1->show(state.iTransferType == TransferType::kMmiDump ? 2 : 1);
+    m_commonDialog1->show(transferType == TransferType::kMmiDump ? 2 : 1);
     // A cancelled dialog writes back the last confirmed name, empty if none.
     m_txtFile->setText(m_commonDialog1->fileName());
-    state.sFileName = m_commonDialog1->fileName();
+    transferSession().chooseFile(transferType, m_commonDialog1->fileName());
 }
 
 void FrmMain1::About_Click(int)

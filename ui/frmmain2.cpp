@@ -7,6 +7,8 @@
 #include "ui/forms.h"
 #include "ui/frmmain1.h"
 #include "ui/frmmain3.h"
+#include "ui/msgbox.h"
+#include "ui/textfit.h"
 #include "ui/transfersteps.h"
 
 #include <QLabel>
@@ -15,7 +17,6 @@
 
 namespace {
 
-constexpr int kWatchIntervalMs = 100;
 constexpr qsizetype kShortNameMax = 36;
 constexpr qsizetype kTailMax = 30;
 
@@ -28,9 +29,10 @@ FrmMain2::FrmMain2(QWidget *parent)
     createControls();
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
-    m_timer1->setInterval(kWatchIntervalMs);
+    m_timer1->setInterval(TransferSession::kDriveLookMsecs);
     connect(m_timer1, &QTimer::timeout, this, &FrmMain2::Timer1_Timer);
     m_timer1->start();
+    TextFit::keep(this);
 }
 
 void FrmMain2::createControls()
@@ -46,7 +48,6 @@ void FrmMain2::createControls()
     addLabel(QStringLiteral("Label2"), QStringLiteral("File Name:"), {2520, 1440, 1215, 255});
     m_lblFile = addLabel(QStringLiteral("lblFile"), QString(), {2520, 1680, 3855, 255});
     m_lblFile->setFont(courier);
-    m_lblFile->setWordWrap(false);
     m_back = addButton(QStringLiteral("Back"), QStringLiteral("<- Back"),
                        QStringLiteral("Click to change the settings on page 1."),
                        {2520, 2040, 1215, 375});
@@ -112,11 +113,17 @@ void FrmMain2::Next_Click(int)
 
 void FrmMain2::Back_Click(int)
 {
-    if (transferRunning())
-        return;
+    if (!transferRunning())
+        backToPageOne();
+}
+
+void FrmMain2::backToPageOne(const QString &why)
+{
     hide();
     CloseCommPort();
     CloseTransferFile();
+    if (!why.isEmpty())
+        MsgBox::show(why);
     frmMain1().showPage();
 }
 
@@ -136,8 +143,18 @@ void FrmMain2::Timer1_Timer()
     // while the transfer it started is still running.
     if (!isVisible() || transferRunning())
         return;
-    if (transferSession().inputWaiting() > 0)
+    switch (transferSession().lookForDrive()) {
+    case DriveLook::Started:
         Next_Click(0);
+        break;
+    case DriveLook::PortLost:
+        // Unplugged or hung up while the user works the drive's menu: said as
+        // a transfer says it, with the port and the file closed first.
+        backToPageOne(transferFaultMessage(TransferFault::PortFailed));
+        break;
+    case DriveLook::Waiting:
+        break;
+    }
 }
 
 void FrmMain2::onCloseRequest()

@@ -34,6 +34,9 @@ protected:
 
 private:
     void createControls();
+    // Closes the port and the file, says why when there is a reason, and
+    // shows page 1.
+    void backToPageOne(const QString &why = QString());
 
     QLabel *m_lblSendRecive = nullptr;
     QLabel *m_lblInstructions = nullptr;

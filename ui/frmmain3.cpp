@@ -6,6 +6,7 @@
 #include "ui/frmmain1.h"
 #include "ui/msgbox.h"
 #include "ui/showreport.h"
+#include "ui/textfit.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -20,6 +21,7 @@ FrmMain3::FrmMain3(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmMain3"));
     createControls();
+    TextFit::keep(this);
 }
 
 void FrmMain3::createControls()

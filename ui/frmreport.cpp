@@ -7,6 +7,7 @@
 #include "ui/msgbox.h"
 #include "ui/reportbox.h"
 #include "ui/reportprinter.h"
+#include "ui/textfit.h"
 #include "ui/twips.h"
 #include "ui/windowplacement.h"
 
@@ -48,6 +49,7 @@ FrmReport::FrmReport(QWidget *parent)
     setFont(Fonts::pageDefault());
     createControls();
     resize(Twips::size(kClientWidth, kClientHeight));
+    TextFit::keep(this);
 }
 
 void FrmReport::createControls()
@@ -149,6 +151,8 @@ void FrmReport::Form_Resize()
     place(m_cbClose, w - kFrameWidth - kButtonPitch);
     place(m_cbSave, w - kFrameWidth - kButtonPitch - kButtonPitch);
     place(m_cbPrint, w - kFrameWidth - 3.0f * kButtonPitch);
+    // The buttons are back at the rule's size; a face wider than Arial may need more.
+    TextFit::fit(this);
 }
 
 // Shows the save dialog. A confirmed name replaces the remembered one; a

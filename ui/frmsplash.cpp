@@ -5,6 +5,7 @@
 #include "ui/fonts.h"
 #include "ui/forms.h"
 #include "ui/frmmain1.h"
+#include "ui/textfit.h"
 #include "ui/twips.h"
 #include "ui/windowplacement.h"
 #include "ui/wizardpage.h"
@@ -74,6 +75,8 @@ FrmSplash::FrmSplash(QWidget *parent)
     connect(m_timer, &QTimer::timeout, this, &FrmSplash::DismissSplash);
 
     Form_Load();
+    // The labels size themselves to their texts, right edges staying on one line.
+    TextFit::keep(this);
     m_timer->start();
 }
 
@@ -97,20 +100,6 @@ void FrmSplash::Form_Load()
     m_lblProductName->setText(AppInfo::kTitle);
     m_lblCompanyProduct->setText(AppInfo::kCompanyName);
     m_lblCopyright->setText(AppInfo::kCopyright);
-    // The copyright line has a fixed size by design, but a face wider than
-    // Arial must not cut it off either.
-    for (QLabel *label :
-         {m_lblVersion, m_lblProductName, m_lblCompanyProduct, m_lblPlatform, m_lblCopyright})
-        fitToText(label);
-}
-
-// Right edges stay on one line: a label grows leftwards, and downwards,
-// until its text fits, as a label sized to its text would.
-void FrmSplash::fitToText(QLabel *label)
-{
-    const QSize needed = label->sizeHint().expandedTo(label->size());
-    const int right = label->geometry().right();
-    label->setGeometry(right - needed.width() + 1, label->y(), needed.width(), needed.height());
 }
 
 void FrmSplash::showSplash()

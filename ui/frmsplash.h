@@ -28,7 +28,6 @@ protected:
 private:
     void Form_Load();
     QLabel *addLabel(const QString &name, const QRect &twips, const QFont &font);
-    static void fitToText(QLabel *label);
 
     QFrame *m_frame = nullptr;
     QTimer *m_timer = nullptr;

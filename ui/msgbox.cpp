@@ -29,22 +29,28 @@ QMessageBox::Icon boxIcon(Icon icon)
 
 Result showReal(const Request &request)
 {
-    QMessageBox box(boxIcon(request.icon), request.title,
-                    LineEnds::messageLines(request.text).join(QLatin1Char('\n')));
-    if (request.buttons == Buttons::YesNo) {
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(request.defaultIsNo ? QMessageBox::No : QMessageBox::Yes);
-        box.setEscapeButton(QMessageBox::No);
-    } else {
-        box.setStandardButtons(QMessageBox::Ok);
-    }
-    const int answer = box.exec();
+    const int answer = makeBox(request)->exec();
     if (request.buttons == Buttons::Ok)
         return Result::Ok;
     return answer == QMessageBox::Yes ? Result::Yes : Result::No;
 }
 
 } // namespace
+
+std::unique_ptr<QMessageBox> makeBox(const Request &request)
+{
+    auto box =
+        std::make_unique<QMessageBox>(boxIcon(request.icon), request.title,
+                                      LineEnds::messageLines(request.text).join(QLatin1Char('\n')));
+    if (request.buttons == Buttons::YesNo) {
+        box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box->setDefaultButton(request.defaultIsNo ? QMessageBox::No : QMessageBox::Yes);
+        box->setEscapeButton(QMessageBox::No);
+    } else {
+        box->setStandardButtons(QMessageBox::Ok);
+    }
+    return box;
+}
 
 Result show(const QString &text, Icon icon, Buttons buttons, bool defaultIsNo, const QString &title)
 {

@@ -3,7 +3,10 @@
 #include "settings/appinfo.h"
 
 #include <functional>
+#include <memory>
 #include <QString>
+
+class QMessageBox;
 
 // Every message the program shows goes through here, so that the title, the
 // icon and the buttons are always the same and tests can answer a message
@@ -31,6 +34,10 @@ QString twoLines(const QString &first, const QString &second);
 
 // The question asked before an existing file is replaced.
 QString replaceQuestion(const QString &fileName);
+
+// The box that show() puts up for a request, not yet shown; for tests of
+// how it looks.
+std::unique_ptr<QMessageBox> makeBox(const Request &request);
 
 // Tests install a responder that answers instead of a real message box.
 using Responder = std::function<Result(const Request &)>;

@@ -16,7 +16,7 @@ void ShowReportAt(const TransferChoices &shown, const QDateTime &now)
 {
     // The report names the file that page 1 names now, and so does the state from here on.
     TransferSession &session = transferSession();
-    session.state().sFileName = shown.fileName;
+    session.nameFile(shown.fileName);
 
     // A file that is gone or holds nothing leaves the report window as it was.
     const RunReport::Composed report = RunReport::compose(shown, session.results(), now);

@@ -1,6 +1,6 @@
 #include "ui/transfersteps.h"
 
-#include "transfer/hexcheck.h"
+#include "transfer/hexchecktext.h"
 #include "transfer/seriallink.h"
 #include "transfer/systemclock.h"
 #include "transfer/transfersession.h"
@@ -23,7 +23,7 @@ bool OpenCommPort(const TransferChoices &choices)
 {
     if (transferSession().openPort(choices))
         return true;
-    MsgBox::show(serialLinkErrorMessage());
+    MsgBox::show(transferSession().portFailureMessage());
     return false;
 }
 
@@ -53,8 +53,10 @@ void RunTransfer()
 {
     SystemTransferClock clock;
     TransferSession &session = transferSession();
-    session.run(frmMain3(), clock);
+    const RunResult run = session.run(frmMain3(), clock);
     // The file stays as it arrived; only a message says what is wrong with it.
+    if (const QString note = lineErrorNote(run.lineErrors); !note.isEmpty())
+        MsgBox::show(note, MsgBox::Icon::Warning);
     if (const QString warning = session.receivedWarning(); !warning.isEmpty())
         MsgBox::show(warning);
     ExitIfAskedDuringTransfer();

@@ -60,8 +60,9 @@ void WizardPage::showPage()
 
 QLabel *WizardPage::addLabel(const QString &name, const QString &text, const QRect &twips)
 {
+    // One line, as the design shows it; where the system's face is wider than
+    // Arial, the box grows rather than the text breaking (TextFit).
     auto *label = new QLabel(text, this);
-    label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     place(label, name, twips);
     // A label's own text is its accessible name, announced again when it

@@ -97,6 +97,11 @@ private Q_SLOTS:
             << a << hexRecord(0, 5, "\x12\x34\x56\x78") + "\r\n" + a << 0
             << "start address (not parameter data): " + path("a.jxf") + " none, " + path("b.jxf") +
                    " 12345678";
+        QByteArray everyOther = params();
+        for (quint32 address = 0x200; address < 0x400; address += 2)
+            everyOther.prepend(hexRecord(address, 0, "\x01") + "\r\n");
+        QTest::newRow("only in one file at every other address")
+            << a << everyOther << 1 << "156 more range(s) not listed";
         QTest::newRow("data past 64 KiB")
             << a
             << params().replace(kEnd, hexRecord(0, 4, QByteArray::fromHex("0001")) + "\r\n" +
@@ -161,6 +166,8 @@ private Q_SLOTS:
                                             << "line 2: record of type 02 with address field 0010";
         QTest::newRow("04 at address 0001") << second(hexRecord(0x01, 4, "\x01\x02"))
                                             << "line 2: record of type 04 with address field 0001";
+        QTest::newRow("05 at address 0001") << second(hexRecord(0x01, 5, "\x01\x02\x03\x04"))
+                                            << "line 2: record of type 05 with address field 0001";
         QTest::newRow("lower-case end record")
             << params().replace(kEnd, ":00000001ff") << "line 4: end record other than :00000001FF";
         QTest::newRow("no end record")

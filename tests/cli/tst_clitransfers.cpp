@@ -220,6 +220,22 @@ private Q_SLOTS:
             QCOMPARE(readFile(path("got")), payload + '\x1a');
     }
 
+    // The drive's end hangs up while the command waits with no time limit: the
+    // lost port is said within a second, and the file made for the run goes.
+    void portLostWhileWaitingForTheDrive()
+    {
+        QVERIFY(m_sim->start(m_windir.path(), {"--idle", "--hangup", "0"}));
+        QProcess process;
+        startCli(process, {"dump", path("got"), "--port", "COM1", "--start-timeout", "0", "--json"},
+                 m_windir.path());
+        QVERIFY(m_sim->waitFor("HUNGUP", kPatience));
+        const CliRun run = finishCli(process, 1000);
+        QCOMPARE(run.exit, 1);
+        QVERIFY2(run.err.contains("The Comms Port stopped working"), qPrintable(run.err));
+        QCOMPARE(run.json().value("outcome").toString(), "failed");
+        QVERIFY(!QFile::exists(path("got")));
+    }
+
     // Refused before anything reaches the drive: one line, status 2, files as they were.
     void unusable_data()
     {

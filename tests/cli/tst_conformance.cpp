@@ -213,8 +213,8 @@ private Q_SLOTS:
                      other.constData());
             for (const char *lineEnd : {"\n", "\r"}) {
                 const auto comparison = ParamImage::compare(
-                    ParamImage::Image::fromText(reference),
-                    ParamImage::Image::fromText(QByteArray(other).replace("\n", lineEnd)));
+                    HexCheck::checkText(reference),
+                    HexCheck::checkText(QByteArray(other).replace("\n", lineEnd)));
                 QVERIFY2(comparison.identical(), qPrintable(comparison.toText("a", "b")));
             }
         }
@@ -260,6 +260,29 @@ private Q_SLOTS:
         // Neither file is damaged: every finding is a range of the three kinds.
         for (const QJsonValue &finding : findings)
             QVERIFY(run.out.contains(finding.toObject().value("first").toString()));
+    }
+
+    // A start address record whose address field is not 0000: srec_cat
+    // refuses the file, and check must call it damaged.
+    void startAddressRecords_data()
+    {
+        QTest::addColumn<QByteArray>("record");
+        const QByteArray start = QByteArray::fromHex("00001234");
+        QTest::newRow("03 at 0000") << hexRecord(0, 3, start);
+        QTest::newRow("03 at 0010") << hexRecord(0x10, 3, start);
+        QTest::newRow("05 at 0000") << hexRecord(0, 5, start);
+        QTest::newRow("05 at FFFF") << hexRecord(0xFFFF, 5, start);
+    }
+    void startAddressRecords()
+    {
+        QFETCH(QByteArray, record);
+        QVERIFY(writeFile(path("start.hex"), hexFile({hexRecord(0, 0, "\x01"), record}, "\n")));
+        Tools tools(m_dir.path());
+        const int srecCat =
+            tools.run("srec_cat", {path("start.hex"), "-intel", "-o", path("copy.hex"), "-intel"});
+        QVERIFY(srecCat >= 0);
+        const CliRun run = runCli({"check", path("start.hex")});
+        QCOMPARE(run.exit, srecCat == 0 ? 0 : 1);
     }
 
 private:

@@ -41,6 +41,11 @@ public:
     qint64 heldInDevice = 0;
     qint64 discardedByClose = 0;
 
+    // The device goes away at this time: only a look at it tells.
+    double lostAt = -1;
+    int looks = 0;
+    qint64 damaged = 0; // characters the line damaged, as the system counts them
+
     Wake wake = Wake::Failure;
     bool isOpen = true;
     bool hasFailed = false;
@@ -111,6 +116,13 @@ public:
     }
     void wakeOn(Wake what) override { wake = what; }
     bool failed() const override { return hasFailed; }
+    bool lost() override
+    {
+        ++looks;
+        hasFailed = hasFailed || (lostAt >= 0 && clock && clock->now >= lostAt);
+        return hasFailed;
+    }
+    qint64 lineErrors() override { return damaged; }
     void close() override
     {
         ++closes;

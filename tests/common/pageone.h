@@ -13,8 +13,13 @@
 
 namespace PageOne {
 
-inline const QString kSerialMessage =
-    QStringLiteral("Error on Serial Comms channel.\rPlease select alternative Comms Port.");
+// The port's message, with what the system says of the device.
+inline QString serialMessage(const QString &device)
+{
+    return QStringLiteral(
+               "Error on Serial Comms channel.\r%1\rPlease select alternative Comms Port.")
+        .arg(device);
+}
 inline const QString kSelectAnother = QStringLiteral("\rPlease select an alternate file.");
 inline const QString kUnreadable = QStringLiteral("Selected file does not exist or is empty.");
 inline const QString kNotWritable =

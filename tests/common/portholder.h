@@ -17,6 +17,7 @@ public:
         return m_process.readAllStandardOutput().startsWith("HELD");
     }
     bool hold(qint16 portNumber) { return hold(PortNames::deviceForPort(portNumber)); }
+    qint64 processId() const { return m_process.processId(); }
     ~PortHolder()
     {
         m_process.closeWriteChannel();

@@ -1,6 +1,7 @@
 #include "common/fakeview.h"
 #include "common/pty.h"
 #include "transfer/commport.h"
+#include "transfer/portlock_posix.h"
 #include "transfer/seriallink.h"
 #include "transfer/systemclock.h"
 #include "transfer/transferchoices.h"
@@ -10,7 +11,9 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -102,6 +105,11 @@ private Q_SLOTS:
     void openCommPort_data();
     void openCommPort();
     void portHeldElsewhereFailsToOpen();
+    void lockFilesAreKeptAndHonoured_data();
+    void lockFilesAreKeptAndHonoured();
+    void inputFromBeforeTheOpenIsDiscarded();
+    void drainWaitsForAnAdaptersTail();
+    void lossIsSeenByALook();
     void closedPortIsHarmless();
     void inputReturnsEverythingInOrder();
     void inBufferCountsWaitingCharacters();
@@ -147,15 +155,21 @@ void TestCommPort::openCommPort_data()
     QTest::addColumn<QString>("device"); // used when portNumber is 0; @ is the pty
     QTest::addColumn<int>("baudRate");
     QTest::addColumn<bool>("opens");
+    QTest::addColumn<CommPort::OpenFailure>("failure");
 
-    QTest::newRow("COM1 at 9600") << 1 << QString() << 9600 << true;
-    QTest::newRow("COM1 at 19200") << 1 << QString() << 19200 << true;
-    QTest::newRow("device path") << 0 << "@" << 57600 << true;
-    QTest::newRow("no baud rate") << 1 << QString() << 0 << false;
-    QTest::newRow("negative baud rate") << 1 << QString() << -9600 << false;
-    QTest::newRow("COM0 and no device") << 0 << QString() << 9600 << false;
-    QTest::newRow("missing device path") << 0 << "/nonexistent/ttyUSB9" << 9600 << false;
-    QTest::newRow("link to a missing device") << 2 << QString() << 9600 << false;
+    using Failure = CommPort::OpenFailure;
+    QTest::newRow("COM1 at 9600") << 1 << QString() << 9600 << true << Failure::None;
+    QTest::newRow("COM1 at 19200") << 1 << QString() << 19200 << true << Failure::None;
+    QTest::newRow("device path") << 0 << "@" << 57600 << true << Failure::None;
+    QTest::newRow("no baud rate") << 1 << QString() << 0 << false << Failure::None;
+    QTest::newRow("negative baud rate") << 1 << QString() << -9600 << false << Failure::None;
+    QTest::newRow("a rate no line runs at") << 1 << QString() << 1234 << false << Failure::Refused;
+    QTest::newRow("COM0 and no device") << 0 << QString() << 9600 << false << Failure::None;
+    QTest::newRow("missing device path")
+        << 0 << "/nonexistent/ttyUSB9" << 9600 << false << Failure::NoDevice;
+    QTest::newRow("link to a missing device")
+        << 2 << QString() << 9600 << false << Failure::NoDevice;
+    QTest::newRow("not a terminal") << 0 << "/dev/null" << 9600 << false << Failure::NotATerminal;
 }
 
 void TestCommPort::openCommPort()
@@ -173,6 +187,7 @@ void TestCommPort::openCommPort()
     CommPort port;
     QCOMPARE(::openCommPort(port, line(qint16(portNumber), baudRate, device)), opens);
     QCOMPARE(port.portOpen(), opens);
+    QTEST(port.openFailure(), "failure");
     if (!opens)
         return;
     QCOMPARE(port.commPort(), portNumber);
@@ -205,7 +220,111 @@ void TestCommPort::portHeldElsewhereFailsToOpen()
     CommPort second;
     QVERIFY(!::openCommPort(second, line(1, 9600)));
     QVERIFY(!second.portOpen());
+    QCOMPARE(second.openFailure(), CommPort::OpenFailure::Busy);
     QVERIFY(holder.portOpen());
+}
+
+// Other serial programs learn of the port's use from a lock file, and the
+// port honours theirs; one left by a program that has ended is taken over.
+void TestCommPort::lockFilesAreKeptAndHonoured_data()
+{
+    QTest::addColumn<bool>("holderRuns");
+    QTest::newRow("held by a running program") << true;
+    QTest::newRow("left by a program that ended") << false;
+}
+
+void TestCommPort::lockFilesAreKeptAndHonoured()
+{
+    QFETCH(bool, holderRuns);
+    Pty pty;
+    QVERIFY(pty.isValid());
+    QVERIFY(linkCom(1, pty.slave()));
+    const QString name = PortLock::fileName(pty.slave());
+    const auto lockPaths = [&name] {
+        QStringList found;
+        for (const QString &folder : PortLock::folders()) {
+            // One lock folder may be a link to another.
+            const QString lock = QFileInfo(folder + QLatin1Char('/') + name).canonicalFilePath();
+            if (!lock.isEmpty() && !found.contains(lock))
+                found.append(lock);
+        }
+        return found;
+    };
+    CommPort port;
+    QVERIFY(::openCommPort(port, line(1, 9600)));
+    const QStringList ours = lockPaths();
+    QCOMPARE(ours.size(), 1);
+    QFile lock(ours.first());
+    QVERIFY(lock.open(QIODevice::ReadOnly));
+    QCOMPARE(lock.readAll().trimmed().toLongLong(), qint64(QCoreApplication::applicationPid()));
+    lock.close();
+    closeCommPort(port);
+    QVERIFY(lockPaths().isEmpty());
+
+    QProcess other;
+    other.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    QVERIFY(other.waitForStarted());
+    const qint64 pid = other.processId();
+    if (!holderRuns) {
+        other.kill();
+        QVERIFY(other.waitForFinished());
+    }
+    QVERIFY(lock.open(QIODevice::WriteOnly));
+    lock.write(QByteArray::number(pid).rightJustified(10) + '\n');
+    lock.close();
+    QCOMPARE(::openCommPort(port, line(1, 9600)), !holderRuns);
+    QCOMPARE(port.openFailure(),
+             holderRuns ? CommPort::OpenFailure::Busy : CommPort::OpenFailure::None);
+    closeCommPort(port);
+    QFile::remove(ours.first());
+    other.kill();
+    other.waitForFinished();
+}
+
+// Characters that came before the open, a drive's last words to another
+// program or noise from plugging in, never start a transfer.
+void TestCommPort::inputFromBeforeTheOpenIsDiscarded()
+{
+    Pty pty;
+    QVERIFY(pty.isValid());
+    QVERIFY(pty.send("stale"));
+    CommPort port;
+    QVERIFY(openOnPty(pty, port, 9600));
+    QVERIFY(pty.send("fresh"));
+    QCOMPARE(collect(port, 5), QByteArray("fresh"));
+}
+
+// A USB adapter's chip still sends what the driver handed it: the drain
+// lasts at least as long as the line needs for that.
+void TestCommPort::drainWaitsForAnAdaptersTail()
+{
+    Pty pty;
+    QVERIFY(pty.isValid());
+    CommPort port;
+    CommSettings settings;
+    settings.baudRate = 9600;
+    QVERIFY(port.setDevice(pty.slave()) && port.setSettings(settings) &&
+            port.setHandshaking(CommPort::XonXoff) && port.setAdapterBuffer(192));
+    QVERIFY(port.setPortOpen(true));
+    QVERIFY(!port.setAdapterBuffer(64)); // only while closed
+    QVERIFY(port.output("x") && sendQueued(port));
+    QElapsedTimer took;
+    took.start();
+    QCOMPARE(drained(port), LinePort::DrainStatus::Done);
+    QVERIFY2(took.elapsed() >= 192 * 10 * 1000 / 9600, qPrintable(QString::number(took.elapsed())));
+}
+
+// A line that hangs up while nothing moves is found by a look at the device.
+void TestCommPort::lossIsSeenByALook()
+{
+    Pty pty;
+    CommPort port;
+    QVERIFY(openOnPty(pty, port, 9600));
+    QVERIFY(!port.lost());
+    pty.closeMaster();
+    QVERIFY(port.lost());
+    QVERIFY(port.failed());
+    QCOMPARE(port.drain(), LinePort::DrainStatus::Failed);
 }
 
 void TestCommPort::closedPortIsHarmless()

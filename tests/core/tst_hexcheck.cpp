@@ -1,5 +1,7 @@
 #include "transfer/hexcheck.h"
+#include "transfer/hexchecktext.h"
 #include "transfer/hexrecord.h"
+#include "transfer/paramfile.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -81,6 +83,11 @@ void TestHexCheck::record_data()
     row("too short for a frame", ":0000000", int(Damage::BadLength));
     row("longer than 255 data bytes", ":" + QByteArray(522, '0'), int(Damage::TooLong));
     row("no mark", kGoodA.sliced(1), int(Damage::NotARecord));
+    // A start address record places nothing at its address field.
+    row("03 start address", ":0400000300001234B3", -1);
+    row("05 start address", ":0400000500001234B1", -1);
+    row("03 at address 0010", ":0400100300001234A3", int(Damage::AddressNotZero));
+    row("05 at address 0001", ":0400010500001234B0", int(Damage::AddressNotZero));
 }
 
 void TestHexCheck::record()
@@ -193,11 +200,11 @@ void TestHexCheck::piecesGiveTheSameResult()
 
 void TestHexCheck::samplesAreClean()
 {
-    const HexCheck::Result params = HexCheck::checkFile(sample("params.jxf"));
+    const HexCheck::Result params = ParamFile::check(sample("params.jxf")).result;
     QVERIFY(params.records > 100);
     QVERIFY(params.isClean());
     // The drive's dump is text: no line of it is a record.
-    const HexCheck::Result dump = HexCheck::checkFile(sample("drive-dump.mmi"));
+    const HexCheck::Result dump = ParamFile::check(sample("drive-dump.mmi")).result;
     QVERIFY(dump.readable);
     QVERIFY(dump.records > 100);
     QCOMPARE(dump.damaged, dump.records);
@@ -214,11 +221,11 @@ void TestHexCheck::fileEndsAtTheFirstEndOfData()
     const QString file = dir.filePath("received.jxf");
 
     QVERIFY(writeFile(file, params + char(26) + "\r\n:line noise after the end\r\n" + char(26)));
-    QVERIFY(HexCheck::checkFile(file).isClean());
+    QVERIFY(ParamFile::check(file).result.isClean());
     // The drive's end of data in the middle: the rest, end record and all, is not its data.
     QVERIFY(
         writeFile(file, params.left(params.size() / 2) + char(26) + params.mid(params.size() / 2)));
-    const HexCheck::Result cut = HexCheck::checkFile(file);
+    const HexCheck::Result cut = ParamFile::check(file).result;
     QVERIFY(!cut.hasEndRecord);
     QCOMPARE(cut.damaged, qint64(1)); // the record the end of data cut in two
 }
@@ -226,12 +233,12 @@ void TestHexCheck::fileEndsAtTheFirstEndOfData()
 void TestHexCheck::onlyPlainFilesAreRead()
 {
     QTemporaryDir dir;
-    QVERIFY(!HexCheck::checkFile(dir.filePath("none.jxf")).readable);
+    QVERIFY(!ParamFile::check(dir.filePath("none.jxf")).result.readable);
     // A pipe with no writer would hold the check for ever; a device never ends.
     const QString fifo = dir.filePath("pipe");
     QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    QVERIFY(!HexCheck::checkFile(fifo).readable);
-    QVERIFY(!HexCheck::checkFile("/dev/zero").readable);
+    QVERIFY(!ParamFile::check(fifo).result.readable);
+    QVERIFY(!ParamFile::check("/dev/zero").result.readable);
 }
 
 void TestHexCheck::messagesSayWhatIsWrong()

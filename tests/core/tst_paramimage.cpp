@@ -87,6 +87,7 @@ private Q_SLOTS:
     void compare();
     void sampleMatchesItselfWrittenOtherwise();
     void checkAndCompareAgree();
+    void manyRangesAreCounted();
 };
 
 void TestParamImage::compare_data()
@@ -132,6 +133,11 @@ void TestParamImage::compare_data()
     QTest::newRow("a record across its segment's end")
         << hexFile({record(2, 0, "1000"), data(0xFFFE, "01020304")})
         << hexFile({record(4, 0, "0001"), data(0, "0304"), data(0xFFFE, "0102")}) << "identical\n";
+    // srec_cat alone makes an 05 record go on linearly and an 03 wrap.
+    QTest::newRow("a start address record changes no address")
+        << hexFile({record(2, 0, "1000"), record(5, 0, "00001234"), data(0xFFFE, "01020304")})
+        << hexFile({record(4, 0, "0001"), data(0, "0304"), data(0xFFFE, "0102")})
+        << "identical\nstart address (not parameter data): A 00001234, B none\n";
     QTest::newRow("linear bases differ")
         << hexFile({record(4, 0, "0001"), kHigh}) << hexFile({record(4, 0, "0002"), kHigh})
         << "00010020-00010023 only in A: 8899AABB\n00020020-00020023 only in B: 8899AABB\n";
@@ -164,8 +170,7 @@ void TestParamImage::compare()
     QFETCH(QByteArray, a);
     QFETCH(QByteArray, b);
     QFETCH(QString, text);
-    const auto result =
-        ParamImage::compare(ParamImage::Image::fromText(a), ParamImage::Image::fromText(b));
+    const auto result = ParamImage::compare(HexCheck::checkText(a), HexCheck::checkText(b));
     QCOMPARE(result.toText("A", "B"), text);
     QCOMPARE(result.identical(), text.startsWith("identical"));
 }
@@ -178,9 +183,9 @@ void TestParamImage::sampleMatchesItselfWrittenOtherwise()
     // Every record but the end record, which ends the data, in reverse order.
     QList<QByteArray> records = sample.trimmed().split('\n');
     std::reverse(records.begin(), records.end() - 1);
-    const auto image = ParamImage::Image::fromText(sample);
-    QVERIFY(image.intact());
-    const auto result = ParamImage::compare(image, ParamImage::Image::fromText(records.join('\r')));
+    const HexCheck::Result image = HexCheck::checkText(sample);
+    QVERIFY(image.isClean());
+    const auto result = ParamImage::compare(image, HexCheck::checkText(records.join('\r')));
     QCOMPARE(result.toText("sample", "reversed"), "identical\n");
 }
 
@@ -194,8 +199,8 @@ void TestParamImage::checkAndCompareAgree()
     for (int i = 0; i < kFiles; ++i) {
         const QByteArray sound = generatedFile(random);
         const QByteArray file = i % 4 == 0 ? sound : mutated(sound, random);
-        const bool clean = HexCheck::checkText(file).isClean();
-        const auto image = ParamImage::Image::fromText(file);
+        const HexCheck::Result image = HexCheck::checkText(file);
+        const bool clean = image.isClean();
         QVERIFY2(ParamImage::compare(image, image).identical() == clean, file.constData());
         SendFileScan scan;
         for (qsizetype at = 0; at < file.size(); at += 7)
@@ -205,6 +210,25 @@ void TestParamImage::checkAndCompareAgree()
     }
     // Both answers come up often enough for the agreement to say something.
     QVERIFY2(intact > kFiles / 4 && intact < kFiles * 3 / 4, qPrintable(QString::number(intact)));
+}
+
+// Files that differ at every other address: the first ranges in address
+// order, whatever their kind, and then only a count.
+void TestParamImage::manyRangesAreCounted()
+{
+    const QByteArray zeros(250, '\0');
+    QByteArray changed = zeros;
+    for (qsizetype i = 0; i < changed.size(); i += 2)
+        changed[i] = '\1';
+    const auto result = ParamImage::compare(
+        HexCheck::checkText(hexFile({hexRecord(0, 0, zeros)})),
+        HexCheck::checkText(hexFile({hexRecord(0, 0, changed), hexRecord(0x1000, 0, "\2")})));
+    QCOMPARE(result.differing.size(), ParamImage::kMaxRanges);
+    QCOMPARE(result.differing.last(), (ParamImage::Range{quint32(2 * ParamImage::kMaxRanges - 2),
+                                                         QByteArray(1, '\0'), "\1"}));
+    QVERIFY(result.onlyInB.isEmpty());
+    QCOMPARE(result.unlisted, 125 + 1 - ParamImage::kMaxRanges);
+    QVERIFY(result.toText("A", "B").endsWith("\n26 more range(s) not listed\n"));
 }
 
 QTEST_GUILESS_MAIN(TestParamImage)

@@ -1,6 +1,7 @@
 // The report's text, byte for byte.
 #include "report/reporttext.h"
 #include "settings/lineends.h"
+#include "transfer/transferloop.h"
 #include "transfer/transferstate.h"
 
 #include <QDate>
@@ -82,6 +83,16 @@ private Q_SLOTS:
         const QString report = ReportText::compose(inputs(qint16(type), file, byteCount));
         QCOMPARE(report.toLatin1(), expected);
         QCOMPARE(report.size(), expected.size()); // one character per byte, nothing widened
+    }
+
+    // Damaged characters add the note as one more line, after the data; the
+    // rest stays byte for byte.
+    void lineErrorsAddALineAfterTheData()
+    {
+        ReportText::Inputs in = inputs(TransferType::kMmiDump, "P1 = 0050\r\n\x1a", 0);
+        const QString without = ReportText::compose(in);
+        in.lineErrors = 12;
+        QCOMPARE(ReportText::compose(in), without + lineErrorNote(12) + QStringLiteral("\r\n"));
     }
 
     void dateAndTime_data()

@@ -64,6 +64,7 @@ private Q_SLOTS:
     void missingFileToSendIsRefused_data();
     void missingFileToSendIsRefused();
     void fileTooLargeIsRefusedUnread();
+    void scanStopsBetweenPieces();
     void receiveCreatesEmptyFile_data();
     void receiveCreatesEmptyFile();
     void receiveIntoUncreatableFileIsRefused();
@@ -197,6 +198,20 @@ void TestTransferFile::fileTooLargeIsRefusedUnread()
     if (QFileInfo(control).lastRead() == longAgo)
         QSKIP("this file system keeps no access times");
     QCOMPARE(QFileInfo(m_state.sFileName).lastRead(), longAgo);
+}
+
+void TestTransferFile::scanStopsBetweenPieces()
+{
+    m_state.sFileName = path(QStringLiteral("large.jxf"));
+    QVERIFY(writeFile(m_state.sFileName, QByteArray(3 * kScanChunk, 'x') + ":00000001FF"));
+    int asked = 0;
+    const auto stopAtTheSecond = [&asked] {
+        return ++asked == 2;
+    };
+    QCOMPARE(openTransferFile(m_state, m_file, nullptr, stopAtTheSecond), OpenFileResult::Stopped);
+    QCOMPARE(asked, 2);
+    QVERIFY(!m_file.isOpen());
+    QCOMPARE(m_state.lFileSize, kUntouched);
 }
 
 void TestTransferFile::receiveCreatesEmptyFile_data()

@@ -33,6 +33,7 @@ struct Rig
     FakeClock clock;
     TransferOutcome outcome = TransferOutcome::NotRun;
     TransferFault fault = TransferFault::None;
+    qint64 lineErrors = 0;
 
     Rig()
     {
@@ -87,9 +88,10 @@ struct Rig
     void run()
     {
         TransferLoop loop(state, port, file, view, clock);
-        loop.run();
-        outcome = loop.outcome();
-        fault = loop.fault();
+        const RunResult result = loop.run();
+        outcome = result.outcome;
+        fault = result.fault;
+        lineErrors = result.lineErrors;
     }
     QByteArray stored() const
     {
@@ -153,6 +155,10 @@ private Q_SLOTS:
     void queueFollowsTheLine();
     void faults_data();
     void faults();
+    void portLostWhileWaitingLong_data();
+    void portLostWhileWaitingLong();
+    void lineErrorsOfAReceive_data();
+    void lineErrorsOfAReceive();
     void pauseHandlesEventsForItsSeconds();
     void waitEndsWithTheEventThatReadiesIt();
 };
@@ -700,6 +706,84 @@ void TestTransferLoop::faults()
         QCOMPARE(rig.port.outputs, setup == u"shrink" ? 40 : 100);
         QVERIFY(rig.port.sent.size() > 0 && rig.port.sent.size() < rig.port.outputs);
     }
+}
+
+// A device that goes while the loop waits long, which nothing but a look at
+// it tells: the run stops as on any lost port, long before the user's Cancel
+// a second later, having looked a few times a second, not for every
+// character or step of the wait.
+void TestTransferLoop::portLostWhileWaitingLong_data()
+{
+    QTest::addColumn<bool>("sending");
+    QTest::addColumn<bool>("xoff");
+    QTest::addColumn<int>("heldInDevice");
+    QTest::addColumn<double>("lostAt");
+    QTest::newRow("in the final drain") << true << false << 3 << 1.0;
+    QTest::newRow("for room under XOFF") << true << true << 0 << 1.0;
+    QTest::newRow("in the pause") << false << false << 0 << 2.0;
+}
+
+void TestTransferLoop::portLostWhileWaitingLong()
+{
+    QFETCH(bool, sending);
+    QFETCH(double, lostAt);
+    Rig rig;
+    if (sending) {
+        rig.prepareSend(pattern(600));
+    } else {
+        rig.prepareReceive(TransferType::kMmiDump);
+        rig.port.arrivals = {{0.0, "abc"}};
+    }
+    QFETCH(bool, xoff);
+    QFETCH(int, heldInDevice);
+    rig.port.xoff = xoff;
+    rig.port.heldInDevice = heldInDevice;
+    rig.port.lostAt = lostAt;
+    rig.cancelAt(lostAt + 1.0);
+    double messageAt = -1;
+    rig.view.onCall = [&](const QString &call) {
+        if (call.startsWith(QStringLiteral("message=")))
+            messageAt = rig.clock.now;
+    };
+    rig.run();
+
+    QCOMPARE(rig.outcome, TransferOutcome::Failed);
+    QCOMPARE(rig.fault, TransferFault::PortFailed);
+    QCOMPARE(rig.view.status, TransferText::kStopped);
+    const double late = messageAt - lostAt;
+    QVERIFY2(late >= 0 && late <= kLossLookMsecs / 1000.0 + 0.01,
+             qPrintable(QString::number(late)));
+    QVERIFY2(rig.port.looks <= messageAt * 4 + 2, qPrintable(QString::number(rig.port.looks)));
+    verifyEndState(rig);
+    if (!sending)
+        QCOMPARE(rig.stored(), QByteArray("abc"));
+}
+
+// The count the port keeps of damaged characters comes with a receive's
+// result, and the file keeps what arrived; a send has nothing to note.
+void TestTransferLoop::lineErrorsOfAReceive_data()
+{
+    QTest::addColumn<bool>("sending");
+    QTest::newRow("receive") << false;
+    QTest::newRow("send") << true;
+}
+
+void TestTransferLoop::lineErrorsOfAReceive()
+{
+    QFETCH(bool, sending);
+    Rig rig;
+    if (sending)
+        rig.prepareSend("AB");
+    else
+        rig.prepareReceive(TransferType::kMmiDump);
+    rig.port.addBlocks({"abc\x1a"});
+    rig.port.damaged = 12;
+    rig.run();
+
+    QCOMPARE(rig.outcome, TransferOutcome::Completed);
+    QCOMPARE(rig.lineErrors, sending ? 0 : 12);
+    QCOMPARE(rig.stored(), QByteArray(sending ? "AB" : "abc\x1a"));
+    QVERIFY(lineErrorNote(1).startsWith(QStringLiteral("1 character was damaged on the line")));
 }
 
 // The program's own clock: a pause lasts its seconds with events handled

@@ -72,11 +72,17 @@ private Q_SLOTS:
     void comLinkThatLeadsNowhere_data()
     {
         QTest::addColumn<QString>("target");
-        QTest::newRow("to a missing device") << "/dev/no-such-tty";
-        QTest::newRow("to itself") << "com2";
-        QTest::newRow("to a folder") << "/tmp";
-        QTest::newRow("to a plain file") << "@plain";
-        QTest::newRow("to /dev/null") << "/dev/null";
+        QTest::addColumn<QString>("state");
+        QTest::newRow("to a missing device") << "/dev/no-such-tty"
+                                             << "missing";
+        QTest::newRow("to itself") << "com2"
+                                   << "missing";
+        QTest::newRow("to a folder") << "/tmp"
+                                     << "not a terminal device";
+        QTest::newRow("to a plain file") << "@plain"
+                                         << "not a terminal device";
+        QTest::newRow("to /dev/null") << "/dev/null"
+                                      << "not a terminal device";
     }
     void comLinkThatLeadsNowhere()
     {
@@ -87,7 +93,9 @@ private Q_SLOTS:
         }
         QVERIFY(makeLink(target, path("dosdevices/com2")));
         next(0, path("out.mmi"), 8, 1);
-        expectPageOneBack(kSerialMessage);
+        QFETCH(QString, state);
+        expectPageOneBack(
+            serialMessage(PortNames::deviceForPort(2) + QStringLiteral(", ") + state));
         QVERIFY(!QFile::exists(path("out.mmi"))); // the file step never ran
         if (target == path("plain.txt"))
             QCOMPARE(readFile(target), QByteArray("not a port"));

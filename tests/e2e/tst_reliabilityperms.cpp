@@ -126,7 +126,7 @@ void TestReliabilityPerms::runUnprivilegedCase(const QString &which)
     if (which == QLatin1String("device")) {
         QVERIFY(makeLink(subject, path("dosdevices/com1")));
         next(0, path("out.mmi"));
-        expectPageOneBack(kSerialMessage);
+        expectPageOneBack(serialMessage(subject + QStringLiteral(", not permitted")));
         return;
     }
     if (which.startsWith("settings")) {

@@ -68,14 +68,32 @@ private Q_SLOTS:
         PortHolder holder;
         QVERIFY(holder.hold(1));
         next(0, path("out.mmi"));
-        expectPageOneBack("Error on Serial Comms channel.\rPlease select alternative Comms Port.");
+        // Who holds it, as the port listing names it.
+        expectPageOneBack(
+            PageOne::serialMessage(QStringLiteral("%1, busy (held by holdport, process %2)")
+                                       .arg(PortNames::deviceForPort(1))
+                                       .arg(holder.processId())));
         QVERIFY(!QFile::exists(path("out.mmi"))); // the file step never ran
     }
 
     void portThatIsNotThere()
     {
         next(0, path("out.mmi"), 8, 6); // COM7: no link, and no such device here
-        expectPageOneBack("Error on Serial Comms channel.\rPlease select alternative Comms Port.");
+        expectPageOneBack(PageOne::serialMessage(QStringLiteral("/dev/ttyS6, missing")));
+    }
+
+    // Unplugged while page 2 waits for the drive: said as a transfer says it,
+    // within a second, and page 1 is back with the port and the file closed.
+    void driveHangsUpWhilePageTwoWaits()
+    {
+        QVERIFY(startSim({"--idle", "--hangup", "0"}));
+        next(0, path("out.mmi"));
+        QVERIFY(frmMain2().isVisible());
+        QVERIFY(m_sim->waitFor("HUNGUP", 10000));
+        QTRY_VERIFY_WITH_TIMEOUT(frmMain1().isVisible(), 1000);
+        QCOMPARE(m_messages->texts(), QStringList{transferFaultMessage(TransferFault::PortFailed)});
+        QVERIFY(!frmMain2().isVisible());
+        QVERIFY(!transferSession().portOpen() && !transferSession().fileOpen());
     }
 
     void driveHangsUpWhileSending()

@@ -26,9 +26,10 @@ build() { # target sources...
     shift
     clang++ "${flags[@]}" "tests/fuzz/$target.cpp" "$@" "${qt[@]}" -o "$out/$target"
 }
-build fuzz_settings settings/settingsfile.cpp
-build fuzz_sendfile transfer/transferfile.cpp transfer/hexcheck.cpp transfer/hexrecord.cpp \
-    transfer/paramimage.cpp
+build fuzz_settings settings/settingsfile.cpp settings/settingsfolder_posix.cpp
+build fuzz_sendfile transfer/transferfile.cpp transfer/hexcheck.cpp transfer/hexchecktext.cpp \
+    transfer/hexrecord.cpp transfer/paramimage.cpp transfer/paramfile.cpp \
+    transfer/paramfile_posix.cpp transfer/filenames.cpp
 
 status=0
 for target in settings sendfile; do

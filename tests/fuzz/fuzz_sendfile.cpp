@@ -2,11 +2,14 @@
 // to the checks a file to send passes: the size and the end-record search must
 // agree with a plain search over the whole contents, and the record check with
 // the same check of the whole contents at once, and with compare: a file is
-// intact exactly when its compare with itself finds no damage.
+// intact exactly when its compare with itself finds no damage. The reader
+// must refuse exactly the contents past its size limit, and give the rest whole.
+#include "transfer/paramfile.h"
 #include "transfer/paramimage.h"
 #include "transfer/transferfile.h"
 
-#include <algorithm>
+#include <QBuffer>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -22,20 +25,36 @@ constexpr std::string_view kEndRecord = ":00000001FF";
     std::abort();
 }
 
-OpenFileResult expected(std::string_view contents, qint64 maxSize)
+OpenFileResult expected(std::string_view contents)
 {
-    if (qint64(contents.size()) > maxSize)
-        return OpenFileResult::TooLarge;
     if (contents.empty())
         return OpenFileResult::MissingOrEmpty;
     return contents.find(kEndRecord) != std::string_view::npos ? OpenFileResult::Ok
                                                                : OpenFileResult::NoTermination;
 }
 
+void checkReader(const QByteArray &contents, qint64 maxSize)
+{
+    QByteArray file = contents;
+    QBuffer buffer(&file);
+    if (!buffer.open(QIODevice::ReadOnly))
+        fail("the buffer does not open");
+    QByteArray given;
+    const ParamFile::Reading reading = ParamFile::read(buffer, maxSize, [&](QByteArrayView piece) {
+        given.append(piece);
+        return true;
+    });
+    const bool tooLarge = contents.size() > maxSize;
+    if ((reading.status == ParamFile::Status::TooLarge) != tooLarge)
+        fail("the reader and the size limit disagree");
+    if (!tooLarge && (!reading.ok() || given != contents || reading.size != contents.size()))
+        fail("the reader did not give the contents whole");
+}
+
 } // namespace
 
-// Byte 0: the chunk size (1 to 256). Byte 1: a size limit in characters, or
-// none when 255. The rest: the file's contents.
+// Byte 0: the chunk size (1 to 256). Byte 1: a size limit in characters for
+// the reader, or none when 255. The rest: the file's contents.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 2)
@@ -43,30 +62,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const qsizetype chunk = qsizetype(data[0]) + 1;
     const qint64 maxSize = data[1] == 255 ? SendFileScan::kMaxSendFileSize : qint64(data[1]);
     const std::string_view contents(reinterpret_cast<const char *>(data + 2), size - 2);
+    const QByteArrayView text(contents.data(), qsizetype(contents.size()));
+    checkReader(text.toByteArray(), maxSize);
 
-    SendFileScan scan(maxSize);
-    bool accepted = true;
+    SendFileScan scan;
     for (size_t at = 0; at < contents.size(); at += size_t(chunk)) {
         const std::string_view piece = contents.substr(at, size_t(chunk));
-        accepted = scan.feed(QByteArrayView(piece.data(), qsizetype(piece.size())));
-        if (!accepted)
-            break;
+        scan.feed(QByteArrayView(piece.data(), qsizetype(piece.size())));
     }
-    const OpenFileResult want = expected(contents, maxSize);
-    if (scan.result() != want)
+    if (scan.result() != expected(contents))
         fail("the result differs from a search of the whole contents");
-    if (accepted == (want == OpenFileResult::TooLarge))
-        fail("feed() and the size limit disagree");
-    if (want != OpenFileResult::TooLarge && scan.size() != qint64(contents.size()))
+    if (scan.size() != qint64(contents.size()))
         fail("the size differs from the contents' length");
-    if (want != OpenFileResult::TooLarge) {
-        const QByteArrayView text(contents.data(), qsizetype(contents.size()));
-        const HexCheck::Result whole = HexCheck::checkText(text);
-        if (!(scan.records() == whole))
-            fail("the record check depends on where the chunks end");
-        const ParamImage::Image image = ParamImage::Image::fromText(text);
-        if (ParamImage::compare(image, image).identical() != whole.isClean())
-            fail("check and compare disagree");
-    }
+    const HexCheck::Result whole = HexCheck::checkText(text);
+    if (!(scan.records() == whole))
+        fail("the record check depends on where the chunks end");
+    if (ParamImage::compare(whole, whole).identical() != whole.isClean())
+        fail("check and compare disagree");
     return 0;
 }

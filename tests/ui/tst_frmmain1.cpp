@@ -1,11 +1,12 @@
 // Page 1 through its real controls.
+#include "common/pageone.h"
 #include "common/pty.h"
 #include "common/uitest.h"
+#include "transfer/portnames.h"
 #include "transfer/transfersession.h"
 #include "ui/commondialog.h"
 #include "ui/frmmain1.h"
 #include "ui/frmsplash.h"
-#include "ui/twips.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -127,49 +128,6 @@ private Q_SLOTS:
         QCOMPARE(tip(1), QStringLiteral("/nonexistent/tty2, missing"));
     }
 
-    // Nothing leaves the client area, no control
-    // covers another, the three buttons stand in one row along the bottom at a
-    // 1320-twip pitch, and the lists, the box and Browse end where Cancel does.
-    void layout()
-    {
-        FrmMain1 &page = frmMain1();
-        QCOMPARE(page.size(), Twips::size(6450, 2625));
-        const auto near = [](int a, int b) {
-            return std::abs(a - b) <= 1;
-        };
-        QList<QWidget *> controls; // everything but the captions, whose frames may touch
-        for (QWidget *child : page.findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
-            QVERIFY2(page.rect().contains(child->geometry()), qPrintable(child->objectName()));
-            if (!qobject_cast<QLabel *>(child) || child->objectName() == u"Picture2")
-                controls.append(child);
-        }
-        QCOMPARE(controls.size(), 9);
-        for (qsizetype i = 0; i < controls.size(); ++i) {
-            for (qsizetype j = i + 1; j < controls.size(); ++j)
-                QVERIFY2(!controls.at(i)->geometry().intersects(controls.at(j)->geometry()),
-                         qPrintable(controls.at(i)->objectName() + QLatin1Char('/') +
-                                    controls.at(j)->objectName()));
-        }
-        const QRect about = button("About")->geometry();
-        const QRect next = button("Next")->geometry();
-        const QRect cancel = button("Cancel")->geometry();
-        for (const QRect &b : {about, next, cancel}) {
-            QCOMPARE(b.size(), Twips::size(1215, 375));
-            QCOMPARE(b.top(), cancel.top());
-        }
-        QVERIFY(near(next.left() - about.left(), Twips::toPixels(1320)));
-        QVERIFY(near(cancel.left() - next.left(), Twips::toPixels(1320)));
-        for (QWidget *control : std::as_const(controls)) {
-            const QRect at = control->geometry();
-            QVERIFY2(at.top() == cancel.top() || at.bottom() < cancel.top(),
-                     qPrintable(control->objectName()));
-        }
-        for (const char *name : {"cboTransfer", "txtFile", "Open"}) {
-            const QRect at = page.findChild<QWidget *>(QString::fromLatin1(name))->geometry();
-            QVERIFY2(near(at.right(), cancel.right()), name);
-        }
-    }
-
     void pictureIsTheSharedWizardPicture()
     {
         auto *picture = frmMain1().findChild<QLabel *>("Picture2");
@@ -177,22 +135,6 @@ private Q_SLOTS:
         QCOMPARE(picture->pixmap().size(), QSize(69, 83));
         auto *splashPicture = frmSplash().findChild<QLabel *>("Picture1");
         QCOMPARE(splashPicture->pixmap().toImage(), picture->pixmap().toImage());
-    }
-
-    void tabOrderStartsAtNext()
-    {
-        FrmMain1 &page = shownPage();
-        QStringList order;
-        QWidget *w = button("Next");
-        for (int i = 0; i < 8; ++i, w = w->nextInFocusChain()) {
-            while (!(w->focusPolicy() & Qt::TabFocus))
-                w = w->nextInFocusChain();
-            order.append(w->objectName());
-        }
-        QCOMPARE(order, QStringList({"Next", "Cancel", "About", "Open", "cboTransfer", "cboPort",
-                                     "cboBaudRate", "txtFile"}));
-        QVERIFY(button("Next")->isDefault());
-        Q_UNUSED(page);
     }
 
     void emptyNameIsRefusedAndPageStays()
@@ -239,8 +181,9 @@ private Q_SLOTS:
         QTEST(int(state.lBaudRate), "baudRate");
         QCOMPARE(state.sFileName, file);
         // The port leads nowhere: its message, then page 1 back as it was.
-        QCOMPARE(messages.texts(), QStringList{"Error on Serial Comms channel.\r"
-                                               "Please select alternative Comms Port."});
+        QCOMPARE(messages.texts(),
+                 QStringList{PageOne::serialMessage(PortNames::deviceForPort(qint16(port + 1)) +
+                                                    QStringLiteral(", missing"))});
         QVERIFY(page.abort);
         QVERIFY(page.isVisible());
         QCOMPARE(page.txtFile()->text(), file);

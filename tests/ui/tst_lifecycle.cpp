@@ -15,8 +15,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -126,45 +124,6 @@ private Q_SLOTS:
         QVERIFY(splash.isVisible());
         QVERIFY(splash.Timer1()->isActive());
         QVERIFY(!Forms::isLoaded(Form::Main1));
-    }
-
-    // Whatever face stands in for Arial, every text of the splash window is
-    // whole, and the right edges stay on one line.
-    void splashTextsFitTheirLabels_data()
-    {
-        QTest::addColumn<QString>("arial"); // the family Arial is expected to become
-        QTest::newRow("the fonts the program installs") << QStringLiteral("Liberation Sans");
-        QTest::newRow("DejaVu Sans for Arial") << QStringLiteral("DejaVu Sans");
-    }
-    void splashTextsFitTheirLabels()
-    {
-        QFETCH(QString, arial);
-        const QStringList substitutes = QFont::substitutes(QStringLiteral("Arial"));
-        const auto restore = qScopeGuard([&] {
-            QFont::removeSubstitutions(QStringLiteral("Arial"));
-            QFont::insertSubstitutions(QStringLiteral("Arial"), substitutes);
-        });
-        QFont::removeSubstitutions(QStringLiteral("Arial"));
-        if (arial != QLatin1String("Liberation Sans"))
-            QFont::insertSubstitution(QStringLiteral("Arial"), arial);
-        Main();
-        const QList<QLabel *> labels =
-            frmSplash().findChildren<QLabel *>(QRegularExpression(QStringLiteral("^(lbl|Label)")));
-        QCOMPARE(labels.size(), 6);
-        int right = -1;
-        for (QLabel *label : labels) {
-            const QString name = label->objectName();
-            const QFontInfo face(label->font());
-            if (!face.family().startsWith(arial))
-                QSKIP(qPrintable(QStringLiteral("%1 is not installed").arg(arial)));
-            const QFontMetrics metrics(label->font());
-            const QSize text = metrics.size(Qt::TextSingleLine, label->text());
-            QVERIFY2(label->contentsRect().size().expandedTo(text) == label->contentsRect().size(),
-                     qPrintable(name));
-            if (right < 0)
-                right = label->geometry().right();
-            QCOMPARE(label->geometry().right(), right);
-        }
     }
 
     void aboutShowsTheSplashUntilDismissed()

@@ -1,4 +1,4 @@
-#include "cli/filenames.h"
+#include "transfer/filenames.h"
 
 namespace FileNames {
 

@@ -1,3 +1,4 @@
+// Links from COM numbers to devices, in the settings folder.
 #include "transfer/portmap.h"
 
 #include "transfer/portnames.h"
@@ -22,7 +23,6 @@ Result refused(Result result, const QString &why)
     return result;
 }
 
-#ifdef Q_OS_UNIX
 // Replaces the link in one step, so that the port never leads nowhere between
 // the old link and the new one.
 QString replaceLink(const QString &link, const QString &target)
@@ -53,10 +53,6 @@ QString notALink(const QString &path)
 {
     return QStringLiteral("%1 is not a link; move it away first.").arg(path);
 }
-#else
-const QString kNumberedBySystem =
-    QStringLiteral("Windows numbers the COM ports itself; there is no link to make.");
-#endif
 
 } // namespace
 
@@ -65,7 +61,6 @@ Result map(qint16 portNumber, const QString &device, const QString &settingsFold
 {
     Result result;
     result.link = PortNames::linkPath(portNumber, settingsFolder);
-#ifdef Q_OS_UNIX
     const SerialPorts::Device found = SerialPorts::describe(device, root);
     if (found.state == SerialPorts::State::Missing)
         return refused(result, QStringLiteral("%1: there is no such serial device.").arg(device));
@@ -84,18 +79,12 @@ Result map(qint16 portNumber, const QString &device, const QString &settingsFold
     if (result.target != found.path)
         result.message += QStringLiteral(" (through %1)").arg(result.target);
     return result;
-#else
-    Q_UNUSED(device);
-    Q_UNUSED(root);
-    return refused(result, kNumberedBySystem);
-#endif
 }
 
 Result unmap(qint16 portNumber, const QString &settingsFolder)
 {
     Result result;
     result.link = PortNames::linkPath(portNumber, settingsFolder);
-#ifdef Q_OS_UNIX
     if (!isLinkOrNothing(result.link))
         return refused(result, notALink(result.link));
     QFile link(result.link);
@@ -108,9 +97,6 @@ Result unmap(qint16 portNumber, const QString &settingsFolder)
                          .arg(PortNames::comName(portNumber),
                               PortNames::deviceForPort(portNumber, settingsFolder));
     return result;
-#else
-    return refused(result, kNumberedBySystem);
-#endif
 }
 
 } // namespace PortMap
