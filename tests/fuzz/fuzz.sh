@@ -26,7 +26,7 @@ build() { # target sources...
     shift
     clang++ "${flags[@]}" "tests/fuzz/$target.cpp" "$@" "${qt[@]}" -o "$out/$target"
 }
-build fuzz_settings settings/settingsfile.cpp
+build fuzz_settings settings/settingsfile.cpp settings/settingsfolder_posix.cpp
 build fuzz_sendfile transfer/transferfile.cpp transfer/hexcheck.cpp transfer/hexrecord.cpp \
     transfer/paramimage.cpp
 
