@@ -151,10 +151,10 @@ bool CommPort::Device::endCancelled(DWORD msecs, qint64 &unwritten)
         unwritten = writing.size() - qint64(count);
         writeBusy = false;
     }
-    const bool eventEnded = ends(eventBusy, event);
-    if (eventEnded)
-        eventBusy = false;
-    return writeEnded && eventEnded;
+    if (!writeEnded || !ends(eventBusy, event))
+        return false;
+    eventBusy = false;
+    return true;
 }
 
 void CommPort::Device::stopWaking()
