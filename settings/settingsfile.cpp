@@ -91,13 +91,13 @@ StoredSettings parse(const QByteArray &bytes)
     if (auto l = line(0))
         stored.transferIndex = toIndex(*l);
     if (auto l = line(1))
-        stored.fileName = QString::fromLocal8Bit(*l);
+        stored.fileName = nameFromLine(*l);
     if (auto l = line(2))
         stored.portIndex = toIndex(*l);
     if (auto l = line(3))
         stored.baudIndex = toIndex(*l);
     if (auto l = line(4))
-        stored.directory = QString::fromLocal8Bit(*l);
+        stored.directory = nameFromLine(*l);
     return stored;
 }
 
@@ -105,10 +105,10 @@ QByteArray compose(const SettingsToSave &values)
 {
     QByteArray out;
     out += QByteArray::number(values.transferIndex) + kLineEnd;
-    out += values.fileName.toLocal8Bit() + kLineEnd;
+    out += nameToLine(values.fileName) + kLineEnd;
     out += QByteArray::number(values.portIndex) + kLineEnd;
     out += QByteArray::number(values.baudIndex) + kLineEnd;
-    out += QDir::toNativeSeparators(values.directory).toLocal8Bit() + kLineEnd;
+    out += nameToLine(QDir::toNativeSeparators(values.directory)) + kLineEnd;
     return out;
 }
 

@@ -63,6 +63,13 @@ StoredSettings parse(const QByteArray &bytes);
 // The exact bytes of a settings file: five lines, CR LF, local 8-bit text.
 QByteArray compose(const SettingsToSave &values);
 
+// A file or folder name as a line of the settings file, and back: local 8-bit
+// text, as the file has always held it (each system's half). Windows writes
+// a name its code page cannot hold as its short name, or, where the name has
+// none, in UTF-8 after a byte-order mark.
+QByteArray nameToLine(const QString &name);
+QString nameFromLine(const QByteArray &line);
+
 // Replaces the file at filePath in one step, so that a failed save never
 // leaves a truncated file behind. Creates the folder when needed. Where the
 // folder refuses a new file, an existing plain file is written in place.

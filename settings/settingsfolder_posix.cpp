@@ -1,4 +1,5 @@
-// Where the settings live on Linux and other Unix systems.
+// Where the settings live on Linux and other Unix systems, and how a name
+// is written in them.
 #include "settings/settingsfile.h"
 
 #include <QStandardPaths>
@@ -18,6 +19,17 @@ QString folder()
 QString personalPath()
 {
     return QString();
+}
+
+// The locale's encoding holds every name the system gives a file.
+QByteArray nameToLine(const QString &name)
+{
+    return name.toLocal8Bit();
+}
+
+QString nameFromLine(const QByteArray &line)
+{
+    return QString::fromLocal8Bit(line);
 }
 
 } // namespace SettingsFile

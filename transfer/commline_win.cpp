@@ -2,6 +2,7 @@
 #include "transfer/commline_win.h"
 
 #include "transfer/commport.h"
+#include "transfer/wincalls_win.h"
 
 namespace CommLine {
 
@@ -13,11 +14,12 @@ constexpr char kXoff = 19;
 bool apply(HANDLE handle, const CommSettings &settings, qint32 handshaking, qint16 inSize,
            qint16 outSize)
 {
+    const WinCalls::Table &calls = WinCalls::calls();
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     // The queue sizes are a wish that a driver may ignore.
-    ::SetupComm(handle, DWORD(inSize), DWORD(outSize));
-    if (!::GetCommState(handle, &dcb))
+    calls.setupComm(handle, DWORD(inSize), DWORD(outSize));
+    if (!calls.getCommState(handle, &dcb))
         return false;
     dcb.BaudRate = DWORD(settings.baudRate);
     dcb.ByteSize = BYTE(settings.dataBits);
@@ -51,8 +53,8 @@ bool apply(HANDLE handle, const CommSettings &settings, qint32 handshaking, qint
     // A read returns at once with what has arrived; a write waits as long
     // as the line needs, since a close ends it.
     COMMTIMEOUTS timeouts{MAXDWORD, 0, 0, 0, 0};
-    return ::SetCommState(handle, &dcb) && ::SetCommTimeouts(handle, &timeouts) &&
-           ::SetCommMask(handle, EV_RXCHAR | EV_ERR);
+    return calls.setCommState(handle, &dcb) && calls.setCommTimeouts(handle, &timeouts) &&
+           calls.setCommMask(handle, EV_RXCHAR | EV_ERR);
 }
 
 } // namespace CommLine

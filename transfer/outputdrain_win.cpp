@@ -2,7 +2,7 @@
 // own count.
 #include "transfer/outputdrain.h"
 
-#include <windows.h>
+#include "transfer/wincalls_win.h"
 
 #include <chrono>
 #include <thread>
@@ -18,26 +18,31 @@ qintptr duplicate(qintptr handle)
 {
     HANDLE own = nullptr;
     const HANDLE process = ::GetCurrentProcess();
-    if (!::DuplicateHandle(process, HANDLE(handle), process, &own, 0, FALSE, DUPLICATE_SAME_ACCESS))
+    if (!WinCalls::calls().duplicateHandle(process, HANDLE(handle), process, &own, 0, FALSE,
+                                           DUPLICATE_SAME_ACCESS))
         return -1;
     return qintptr(own);
 }
 
 // Some drivers hold characters past the end of a write, hence the count
-// after the flush. A close's purge ends the first, abandoning the second.
+// after the flush. A driver without a flush of its own refuses it
+// (ERROR_INVALID_FUNCTION, ERROR_NOT_SUPPORTED, ...): its count then tells
+// alone, and a device that is gone no longer answers for that count either.
+// A close's purge ends the flush, abandoning the count.
 bool drain(qintptr handle, const std::atomic<bool> &abandoned)
 {
     const HANDLE device = HANDLE(handle);
-    bool drained = ::FlushFileBuffers(device) != 0;
-    while (drained && !abandoned) {
+    const WinCalls::Table &calls = WinCalls::calls();
+    calls.flushFileBuffers(device);
+    bool drained = true;
+    while (!abandoned) {
         COMSTAT stat{};
-        DWORD errors = 0;
-        drained = ::ClearCommError(device, &errors, &stat) != 0;
-        if (stat.cbOutQue == 0)
+        drained = WinCalls::queueCounts(device, stat);
+        if (!drained || stat.cbOutQue == 0)
             break;
         std::this_thread::sleep_for(kQueuePoll);
     }
-    ::CloseHandle(device);
+    calls.closeHandle(device);
     return drained;
 }
 

@@ -10,13 +10,13 @@
 // The serial devices of the machine and where each COM number leads: what
 // `quillet-cli ports` lists and page 1 shows beside each COM number.
 //
-// On Linux and other Unix systems nothing here opens a device. Opening a
-// real port raises its modem lines, and the far end of a pseudo-terminal
-// sees the open, so merely looking could disturb a drive that is being
-// commissioned. The state is read from the device's node, the system's
-// tables and the processes that can be seen. Windows tells whether another
-// program holds a port only to an open: a port its table of device names
-// has is opened, without sharing, and closed at once.
+// Nothing here opens a device. Opening a real port raises its modem lines,
+// and the far end of a pseudo-terminal sees the open, so merely looking
+// could disturb a drive that is being commissioned. On Linux and other Unix
+// systems the state is read from the device's node, the system's tables and
+// the processes that can be seen. Windows tells whether another program
+// holds a port only to an open: the listing says present or missing from
+// the system's lists of ports, and the real open says busy.
 //
 // root stands for / where the system's device information is read (/sys and
 // /dev), so that a test can lay out a machine of its own; empty means /.

@@ -1,14 +1,15 @@
-// The serial ports as Windows describes them: its table of COM ports, its
-// device names, the names its device manager shows, and an open without
-// sharing to learn whether another program holds a port.
+// The serial ports as Windows describes them: its table of COM ports and the
+// device manager's, with the names it shows and the hardware behind them.
+// No port is opened here: an open raises DTR and RTS, which resets some
+// boards, and a Bluetooth port takes seconds to open. Whether another
+// program holds a port only the real open tells (CommPort::openFailure()).
 #include "transfer/serialports.h"
 
 #include "transfer/portnames.h"
+#include "transfer/wincalls_win.h"
 
 #include <QHash>
-#include <QtCore/qt_windows.h>
-
-#include <setupapi.h>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -16,120 +17,57 @@ namespace SerialPorts::Platform {
 
 namespace {
 
-// The device manager's class of COM and LPT ports.
-const GUID kPortsClass = {
-    0x4d36e978, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
-
-const wchar_t *wide(const QString &text)
-{
-    return reinterpret_cast<const wchar_t *>(text.utf16());
-}
-
-// A text value of an open registry key; empty when there is none.
-QString textValue(HKEY key, const wchar_t *name)
-{
-    wchar_t value[256]{};
-    DWORD size = sizeof value - sizeof(wchar_t); // the last stays the end
-    DWORD type = 0;
-    const bool read = ::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE *>(value),
-                                         &size) == ERROR_SUCCESS &&
-                      type == REG_SZ;
-    return read ? QString::fromWCharArray(value) : QString();
-}
-
-// The COM names of the system's table of serial ports: \Device\Serial0 = COM1.
-QStringList registeredNames()
-{
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_QUERY_VALUE,
-                        &key) != ERROR_SUCCESS)
-        return {};
-    QStringList names;
-    for (DWORD index = 0;; ++index) {
-        wchar_t valueName[256];
-        DWORD nameSize = 256;
-        const LONG found =
-            ::RegEnumValueW(key, index, valueName, &nameSize, nullptr, nullptr, nullptr, nullptr);
-        if (found == ERROR_NO_MORE_ITEMS)
-            break;
-        if (found == ERROR_SUCCESS)
-            names.append(textValue(key, valueName));
-    }
-    ::RegCloseKey(key);
-    return names;
-}
-
-// "USB Serial Port (COM12)" by "COM12", for the ports the device manager shows.
-QHash<QString, QString> friendlyNames()
-{
-    QHash<QString, QString> names;
-    const HDEVINFO set = ::SetupDiGetClassDevsW(&kPortsClass, nullptr, nullptr, DIGCF_PRESENT);
-    if (set == INVALID_HANDLE_VALUE)
-        return names;
-    SP_DEVINFO_DATA info{};
-    info.cbSize = sizeof info;
-    for (DWORD index = 0; ::SetupDiEnumDeviceInfo(set, index, &info); ++index) {
-        const HKEY key =
-            ::SetupDiOpenDevRegKey(set, &info, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
-        if (key == INVALID_HANDLE_VALUE)
-            continue;
-        const QString port = textValue(key, L"PortName").toUpper();
-        ::RegCloseKey(key);
-        wchar_t friendly[256]{};
-        if (!port.isEmpty() &&
-            ::SetupDiGetDeviceRegistryPropertyW(set, &info, SPDRP_FRIENDLYNAME, nullptr,
-                                                reinterpret_cast<BYTE *>(friendly),
-                                                sizeof friendly - sizeof(wchar_t), nullptr))
-            names.insert(port, QString::fromWCharArray(friendly));
-    }
-    ::SetupDiDestroyDeviceInfoList(set);
-    return names;
-}
-
 // "COM12" for \\.\COM12.
 QString deviceName(const QString &path)
 {
     return path.mid(path.lastIndexOf(QLatin1Char('\\')) + 1).toUpper();
 }
 
-State stateOf(const QString &path)
+QHash<QString, WinCalls::PortDevice> portDevices()
 {
-    // The system's device names say whether the port is there, untouched.
-    wchar_t target[1024];
-    if (!::QueryDosDeviceW(wide(deviceName(path)), target, 1024) &&
-        ::GetLastError() != ERROR_INSUFFICIENT_BUFFER)
-        return State::Missing;
-    const HANDLE port = ::CreateFileW(wide(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                      OPEN_EXISTING, 0, nullptr);
-    if (port != INVALID_HANDLE_VALUE) {
-        ::CloseHandle(port);
-        return State::Present;
+    QHash<QString, WinCalls::PortDevice> devices;
+    for (const WinCalls::PortDevice &device : WinCalls::calls().portDevices())
+        devices.insert(device.name, device);
+    return devices;
+}
+
+// The vendor and product of a USB device's id: USB\VID_0403&PID_6001\...,
+// or the FTDI driver's own FTDIBUS\VID_0403+PID_6001+A1B2C3\0000.
+std::optional<Usb> usbOf(const QStringList &hardwareIds)
+{
+    static const QRegularExpression kIds(QStringLiteral("VID_([0-9A-F]{4})[&+]PID_([0-9A-F]{4})"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    for (const QString &id : hardwareIds) {
+        const QRegularExpressionMatch match = kIds.match(id);
+        if (match.hasMatch())
+            return Usb{{}, {}, {}, match.captured(1).toLower(), match.captured(2).toLower()};
     }
-    const DWORD error = ::GetLastError();
-    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ? State::Busy
-                                                                            : State::Missing;
+    return std::nullopt;
 }
 
 } // namespace
 
 QList<Device> describe(const QStringList &paths, const QString &)
 {
-    const QHash<QString, QString> names = friendlyNames();
-    QList<Device> devices;
+    const QStringList listed = WinCalls::calls().serialCommNames();
+    const QHash<QString, WinCalls::PortDevice> devices = portDevices();
+    QList<Device> described;
     for (const QString &path : paths) {
+        const QString name = deviceName(path);
         Device device;
         device.path = path;
-        device.state = stateOf(path);
-        device.description = names.value(deviceName(path));
-        devices.append(device);
+        device.state =
+            listed.contains(name) || devices.contains(name) ? State::Present : State::Missing;
+        device.description = devices.value(name).friendlyName;
+        described.append(device);
     }
-    return devices;
+    return described;
 }
 
 QList<qint16> registeredComNumbers()
 {
     QList<qint16> numbers;
-    for (const QString &name : registeredNames()) {
+    for (const QString &name : WinCalls::calls().serialCommNames()) {
         const qint16 number = PortNames::comNumber(name);
         if (number > 0 && !numbers.contains(number))
             numbers.append(number);
@@ -146,10 +84,9 @@ QStringList serialDevices(const QString &)
     return devices;
 }
 
-// Not known yet on Windows: its drain sees the driver only.
-std::optional<Usb> usbAdapter(const QString &, const QString &)
+std::optional<Usb> usbAdapter(const QString &path, const QString &)
 {
-    return std::nullopt;
+    return usbOf(portDevices().value(deviceName(path)).hardwareIds);
 }
 
 } // namespace SerialPorts::Platform

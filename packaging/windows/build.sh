@@ -2,6 +2,7 @@
 # Builds Quillet for 64-bit Windows on a Debian 12 machine and packages it:
 #   build-windows/dist/quillet-<version>-setup.exe   installer (silent with /S)
 #   build-windows/dist/quillet-<version>-win64.zip   the same files, run from any folder
+#   build-windows/tests/tst_winport.exe              the port's tests, for test-wine.sh
 # Installs the packages it needs, builds Qt for Windows once (build-qt.sh, cached
 # under ~/.cache/quillet) and cross-builds quillet.exe and quillet-cli.exe.
 #   packaging/windows/build.sh [OUTPUT_DIR]        (default build-windows in the source tree)
@@ -23,10 +24,12 @@ dist=$out/dist
 cmake -S "$source_dir" -B "$out/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
     -DQT_CHAINLOAD_TOOLCHAIN_FILE="$here/mingw-w64-x86_64.cmake" \
-    -DQUILLET_QT_LICENSES="$qt/licenses" -DBUILD_TESTING=OFF
+    -DQUILLET_QT_LICENSES="$qt/licenses" -DBUILD_TESTING=ON
 cmake --build "$out/build" --parallel "${QUILLET_JOBS:-$(nproc)}"
-rm -rf "$out/stage" "$dist"
+rm -rf "$out/stage" "$dist" "$out/tests"
 cmake --install "$out/build" --prefix "$stage"
+# The port's test program, which test-wine.sh runs; it is not shipped.
+cmake --install "$out/build" --prefix "$out/tests" --component wintests
 find "$stage" -name '*.dll' -o -name '*.exe' | xargs x86_64-w64-mingw32-strip --strip-unneeded
 
 mkdir -p "$dist"

@@ -7,12 +7,15 @@
 #   packaging/windows/test-wine.sh [SETUP.exe] [DRIVESIM]
 # SETUP.exe defaults to the one build.sh made; DRIVESIM (the simulated drive,
 # tools/drivesim of a Linux build) defaults to build/tools/drivesim/drivesim.
+# The port's own test program is taken from tests/ beside the installer's
+# folder, where build.sh puts it.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
 setup=$(realpath "${1:-$(ls "$source_dir"/build-windows/dist/quillet-*-setup.exe 2>/dev/null | head -n 1)}")
 drivesim=$(realpath "${2:-$source_dir/build/tools/drivesim/drivesim}")
 samples=$source_dir/tools/drivesim/samples
+port_tests=$(realpath -m "$(dirname "$setup")/../tests/tst_winport.exe")
 source "$source_dir/tools/scripts/deps.sh"
 quillet_ensure_packages wine wine64 xvfb xdotool || exit 2
 [ -f "$setup" ] || { echo "no installer: run packaging/windows/build.sh first" >&2; exit 2; }
@@ -192,7 +195,7 @@ timed_out() {
     cli receive "$(win "$work/silent.jxf")" --port COM6 --baud 57600 --start-timeout 20 ||
         status=$?
     ended=$EPOCHREALTIME
-    # The last TX-DONE: the listing of the ports opened COM6 for a moment too.
+    # The last TX-DONE, should the drive have sent more than once.
     grep -E ' (OPENED|TX-DONE|CLOSED)' "$(drive_dir COM6)/stamped"
     sent=$(awk '$2 == "TX-DONE" { sent = $1 } END { print sent }' "$(drive_dir COM6)/stamped")
     [ -n "$sent" ] || { echo "the drive never finished sending"; return 1; }
@@ -223,6 +226,39 @@ interrupted() {
     [ "$status" -eq 130 ] || { echo "exit status $status, expected 130"; return 1; }
 }
 check "Ctrl-C: cancelled (exit 130)" interrupted
+
+# The port's own tests: its Win32 calls answered by a driver of the test's
+# own, and the settings file's names. The installed folder has the libraries
+# it needs but Qt Test, which lies beside it. QtTest logs to a file: without
+# a console window it would write to the debugger's log.
+own_tests() { # own_tests LOG [FUNCTION]
+    [ -f "$port_tests" ] || { echo "no $port_tests: run packaging/windows/build.sh"; return 1; }
+    local status=0
+    rm -f "$1"
+    WINEPATH=$(win "$installed") wine "$port_tests" -o "$(win "$1"),txt" "${@:2}" || status=$?
+    tr -d '\r' <"$1" | grep -E '^(FAIL!|SKIP|Totals)|Loc: |failure location'
+    return "$status"
+}
+port_tests_run() {
+    own_tests "$work/winport.txt" || return 1
+    tr -d '\r' <"$work/winport.txt" | sed -n 's/^Totals: /tst_winport: /p' >>"$work/figures"
+}
+check "the port's own tests: tst_winport.exe" port_tests_run
+# Ctrl-C still stops the command when the program that started it had
+# switched Ctrl-C off, which the command inherits: tst_winport is that parent.
+ctrl_c_switched_off() {
+    local before file=$work/ctrl-c-parent.jxf
+    before=$(count COM11 OPENED)
+    QUILLET_CLI=$(win "$installed/quillet-cli.exe") QUILLET_SILENT_PORT=COM11 \
+        QUILLET_CTRL_C_FILE=$(win "$file") own_tests "$work/ctrl-c.txt" \
+        ctrlCWhereTheParentSwitchedItOff &
+    local parent=$!
+    # Once the command waits for the drive; its Wine process by the file only it was given.
+    wait_for 60 eval '[ "$(count COM11 OPENED)" -gt "$before" ]' &&
+        kill -INT "$(pgrep -f "quillet-cli.exe receive .*ctrl-c-parent.jxf")"
+    wait "$parent"
+}
+check "Ctrl-C where the parent switched it off: cancelled (exit 130)" ctrl_c_switched_off
 
 # The windows, from the keyboard as a user would use them. No window manager
 # runs on the virtual display: a window is focused, not activated.
