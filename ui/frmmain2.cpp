@@ -31,7 +31,6 @@ FrmMain2::FrmMain2(QWidget *parent)
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer1->setInterval(TransferSession::kDriveLookMsecs);
     connect(m_timer1, &QTimer::timeout, this, &FrmMain2::Timer1_Timer);
-    m_timer1->start();
     TextFit::keep(this);
 }
 
@@ -155,6 +154,23 @@ void FrmMain2::Timer1_Timer()
     case DriveLook::Waiting:
         break;
     }
+}
+
+// The timer looks for the drive only while the page waits on screen: hidden,
+// through a whole transfer, it would wake the program ten times a second for
+// nothing. Page 3's window is made while this page waits, not at the drive's
+// first characters, which it would otherwise keep waiting.
+void FrmMain2::showEvent(QShowEvent *event)
+{
+    m_timer1->start();
+    QTimer::singleShot(0, this, [] { frmMain3().winId(); });
+    WizardPage::showEvent(event);
+}
+
+void FrmMain2::hideEvent(QHideEvent *event)
+{
+    m_timer1->stop();
+    WizardPage::hideEvent(event);
 }
 
 void FrmMain2::onCloseRequest()

@@ -29,6 +29,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void onCloseRequest() override;
     QPushButton *cancelButton() const override { return m_cancel; }
 

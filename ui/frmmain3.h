@@ -20,8 +20,8 @@ class FrmMain3 : public WizardPage, public TransferView
     Q_OBJECT
 public:
     // The labels and the bar take what changed at most once per frame of
-    // this length: a few times a second, as often as an eye reads a count.
-    static constexpr qint64 kFrameMs = 300;
+    // this length: twice a second, as often as an eye reads a changing count.
+    static constexpr qint64 kFrameMs = 500;
 
     explicit FrmMain3(QWidget *parent = nullptr);
 

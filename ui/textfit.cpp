@@ -2,27 +2,15 @@
 
 #include <QAbstractButton>
 #include <QEvent>
+#include <QFont>
+#include <QHash>
 #include <QLabel>
 #include <QtMath>
-#include <QVariant>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
-
-// The box the window placed a control in, and the one the last fitting gave it.
-constexpr char kPlacedBox[] = "quilletPlacedBox";
-constexpr char kFittedBox[] = "quilletFittedBox";
-
-// What the window means the box to be: the control's box now, unless it is
-// still the one the last fitting gave it.
-QRect placedBox(QWidget *control)
-{
-    const QVariant fitted = control->property(kFittedBox);
-    if (!fitted.isValid() || fitted.toRect() != control->geometry())
-        control->setProperty(kPlacedBox, control->geometry());
-    return control->property(kPlacedBox).toRect();
-}
 
 // A frame that only holds controls, as the splash window's does.
 bool isHolder(const QWidget *widget)
@@ -45,7 +33,7 @@ QSize textSize(const QLabel *label)
 
 // The size a control's text needs, for a box the given width wide; an empty
 // size for a control with no text of its own to fit.
-QSize needed(const QWidget *control, int width)
+QSize measure(const QWidget *control, int width)
 {
     if (const auto *label = qobject_cast<const QLabel *>(control)) {
         if (label->text().isEmpty())
@@ -104,55 +92,66 @@ QRect heighten(const QRect &box, int extra, const QList<QRect> &others, const QR
     return transposed(widen(transposed(box), extra, false, across, transposed(area)));
 }
 
-QRect fitted(const QWidget *control, QRect box, const QList<QRect> &others, const QRect &area)
-{
-    const QSize wide = needed(control, box.width());
-    if (wide.width() > box.width())
-        box = widen(box, wide.width() - box.width(), growsLeft(control), others, area);
-    const int tall = needed(control, box.width()).height();
-    if (tall > box.height())
-        box = heighten(box, tall - box.height(), others, area);
-    return box;
-}
-
-// Fits the controls of one window or frame in turn, each around the boxes
-// the others have by then, so two never grow into the same space.
-void fitChildren(QWidget *holder)
-{
-    QList<QWidget *> controls;
-    QList<QRect> boxes;
-    for (QWidget *child : holder->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
-        if (child->isWindow())
-            continue;
-        controls.append(child);
-        boxes.append(placedBox(child));
-    }
-    for (qsizetype i = 0; i < controls.size(); ++i) {
-        QList<QRect> others = boxes;
-        others.removeAt(i);
-        boxes[i] = fitted(controls.at(i), boxes.at(i), others, holder->rect());
-    }
-    for (qsizetype i = 0; i < controls.size(); ++i) {
-        QWidget *control = controls.at(i);
-        control->setProperty(kFittedBox, boxes.at(i));
-        if (control->geometry() != boxes.at(i))
-            control->setGeometry(boxes.at(i));
-        if (isHolder(control))
-            fitChildren(control);
-    }
-}
-
-// Fits the window again when a text or a font may have changed: a control
-// whose text changes asks its window (or frame) for a new layout.
-class Keeper : public QObject
+// What a window's fitting remembers of each control: the box the window
+// placed it in, the one the last fitting gave it, and what its text needed
+// then. A window fits again whenever a text changes, page 3's count a few
+// times a second all through a transfer: only a text or font that changed is
+// measured again.
+class Fitter : public QObject
 {
 public:
-    explicit Keeper(QWidget *window)
+    explicit Fitter(QWidget *window)
         : QObject(window)
         , m_window(window)
-    {}
+    {
+        setObjectName(QStringLiteral("TextFit"));
+    }
+
+    static Fitter *of(QWidget *window)
+    {
+        auto *fitter =
+            window->findChild<Fitter *>(QStringLiteral("TextFit"), Qt::FindDirectChildrenOnly);
+        return fitter ? fitter : new Fitter(window);
+    }
+
+    // Fits the controls of one window or frame in turn, each around the
+    // boxes the others have by then, so two never grow into the same space.
+    void fitChildren(QWidget *holder)
+    {
+        QList<QWidget *> controls;
+        QList<QRect> boxes;
+        for (QWidget *child : holder->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (child->isWindow())
+                continue;
+            controls.append(child);
+            boxes.append(placedBox(child));
+        }
+        for (qsizetype i = 0; i < controls.size(); ++i) {
+            QList<QRect> others = boxes;
+            others.removeAt(i);
+            boxes[i] = fitted(controls.at(i), boxes.at(i), others, holder->rect());
+        }
+        for (qsizetype i = 0; i < controls.size(); ++i) {
+            QWidget *control = controls.at(i);
+            m_entries[control].fitted = boxes.at(i);
+            if (control->geometry() != boxes.at(i))
+                control->setGeometry(boxes.at(i));
+            if (isHolder(control))
+                fitChildren(control);
+        }
+    }
+
+    void watch(QWidget *holder)
+    {
+        holder->installEventFilter(this);
+        for (QWidget *child : holder->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (isHolder(child))
+                watch(child);
+        }
+    }
 
 protected:
+    // A control whose text changes asks its window (or frame) for a new layout.
     bool eventFilter(QObject *, QEvent *event) override
     {
         switch (event->type()) {
@@ -160,7 +159,7 @@ protected:
         case QEvent::FontChange:
         case QEvent::StyleChange:
         case QEvent::Show:
-            TextFit::fit(m_window);
+            fitChildren(m_window);
             break;
         default:
             break;
@@ -169,17 +168,63 @@ protected:
     }
 
 private:
-    QWidget *m_window;
-};
+    struct Entry
+    {
+        QRect placed;
+        std::optional<QRect> fitted;
+        // The text, font and width the size was measured for.
+        bool measured = false;
+        QString text;
+        QFont font;
+        int width = -1;
+        QSize size;
+    };
 
-void watch(QWidget *holder, Keeper *keeper)
-{
-    holder->installEventFilter(keeper);
-    for (QWidget *child : holder->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
-        if (isHolder(child))
-            watch(child, keeper);
+    // What the window means the box to be: the control's box now, unless it
+    // is still the one the last fitting gave it.
+    QRect placedBox(QWidget *control)
+    {
+        Entry &entry = m_entries[control];
+        if (entry.fitted != control->geometry())
+            entry.placed = control->geometry();
+        return entry.placed;
     }
-}
+
+    QSize needed(const QWidget *control, int width)
+    {
+        const auto *label = qobject_cast<const QLabel *>(control);
+        if (!label)
+            return measure(control, width);
+        Entry &entry = m_entries[control];
+        // Compared as fonts, not by their keys: a key is a long string made
+        // anew for every label at every fitting.
+        const QFont &font = label->font();
+        const int measuredWidth = label->wordWrap() ? width : -1;
+        if (!entry.measured || entry.text != label->text() || entry.font != font ||
+            entry.width != measuredWidth) {
+            entry.measured = true;
+            entry.text = label->text();
+            entry.font = font;
+            entry.width = measuredWidth;
+            entry.size = measure(control, width);
+        }
+        return entry.size;
+    }
+
+    QRect fitted(const QWidget *control, QRect box, const QList<QRect> &others, const QRect &area)
+    {
+        const QSize wide = needed(control, box.width());
+        if (wide.width() > box.width())
+            box = widen(box, wide.width() - box.width(), growsLeft(control), others, area);
+        const int tall = needed(control, box.width()).height();
+        if (tall > box.height())
+            box = heighten(box, tall - box.height(), others, area);
+        return box;
+    }
+
+    QWidget *m_window;
+    QHash<const QWidget *, Entry> m_entries;
+};
 
 } // namespace
 
@@ -187,13 +232,14 @@ namespace TextFit {
 
 void keep(QWidget *window)
 {
-    fit(window);
-    watch(window, new Keeper(window));
+    Fitter *fitter = Fitter::of(window);
+    fitter->fitChildren(window);
+    fitter->watch(window);
 }
 
 void fit(QWidget *window)
 {
-    fitChildren(window);
+    Fitter::of(window)->fitChildren(window);
 }
 
 } // namespace TextFit

@@ -534,8 +534,8 @@ void TestTransferLoop::cancelKeepsWhatIsHeldBack()
 {
     Rig rig;
     rig.prepareReceive(TransferType::kMmiDump);
-    rig.port.arrivals = {{0.0, "abc"}, {0.03, "def"}, {0.06, "ghi"}};
-    rig.cancelAt(0.07);
+    rig.port.arrivals = {{0.0, "abc"}, {0.06, "def"}, {0.12, "ghi"}};
+    rig.cancelAt(0.13);
     rig.run();
 
     QCOMPARE(rig.outcome, TransferOutcome::CancelledWhileReceiving);

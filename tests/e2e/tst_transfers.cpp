@@ -44,7 +44,11 @@ private Q_SLOTS:
         next(type, path("received.bin"));
         QVERIFY(frmMain2().isVisible());
         QVERIFY(!button(frmMain2(), "Next")->isEnabled());
+        const auto *looks = frmMain2().findChild<QTimer *>("Timer1");
+        QVERIFY(looks->isActive());
         QVERIFY(waitForReceive(30000));
+        // Page 2 hidden, nothing looks for the drive through the transfer.
+        QVERIFY(!looks->isActive());
 
         QCOMPARE(readFile(path("received.bin")), payload + '\x1a');
         QCOMPARE(status(), QStringLiteral("File Transfer complete."));
