@@ -109,8 +109,10 @@ public:
 
     static Fitter *of(QWidget *window)
     {
-        auto *fitter =
-            window->findChild<Fitter *>(QStringLiteral("TextFit"), Qt::FindDirectChildrenOnly);
+        // Found by name: Qt's typed search wants a meta-object, which this
+        // helper has no use for.
+        auto *fitter = dynamic_cast<Fitter *>(
+            window->findChild<QObject *>(QStringLiteral("TextFit"), Qt::FindDirectChildrenOnly));
         return fitter ? fitter : new Fitter(window);
     }
 
