@@ -220,31 +220,39 @@ bool TransferLoop::drainQueue()
     return wait == Wait::Ready;
 }
 
-TransferLoop::Wait TransferLoop::waitForQueueBelow(qint64 limit)
+template<typename Look>
+TransferLoop::Wait TransferLoop::waitOnOutput(int msecs, Look look)
 {
-    // Window events are handled while the line catches up, so the count
-    // follows the line and a cancel ends even a send held by XOFF for ever.
     std::optional<Wait> result;
     const auto settled = [&] {
-        if (cancelAsked())
-            result = Wait::Cancelled;
-        else if (const qint64 queued = m_port.queuedOutput(); m_port.failed())
-            result = Wait::Failed;
-        else if (queued < limit)
-            result = Wait::Ready;
+        result = cancelAsked() ? Wait::Cancelled : look();
         return result.has_value();
     };
     if (settled())
         return *result;
     m_port.wakeOn(LinePort::Wake::Output);
     while (!result) {
-        m_clock.waitForEvents(kRoomWaitMsecs, settled);
-        // Held by XOFF the queue stays full and nothing else tells of a loss.
+        m_clock.waitForEvents(msecs, settled);
+        // Held by XOFF the device takes nothing and nothing else tells of a loss.
         if (!result && lostMeanwhile())
             result = Wait::Failed;
     }
     m_port.wakeOn(LinePort::Wake::Failure);
     return *result;
+}
+
+TransferLoop::Wait TransferLoop::waitForQueueBelow(qint64 limit)
+{
+    // Window events are handled while the line catches up, so the count
+    // follows the line and a cancel ends even a send held by XOFF for ever.
+    return waitOnOutput(kRoomWaitMsecs, [this, limit]() -> std::optional<Wait> {
+        const qint64 queued = m_port.queuedOutput();
+        if (m_port.failed())
+            return Wait::Failed;
+        if (queued < limit)
+            return Wait::Ready;
+        return std::nullopt;
+    });
 }
 
 TransferLoop::Wait TransferLoop::waitForDrain()
@@ -253,23 +261,17 @@ TransferLoop::Wait TransferLoop::waitForDrain()
     // XOFF: the window keeps working meanwhile, and a cancel, whose close
     // discards them, or the loss of the port ends the wait. The drain's end
     // wakes the wait itself.
-    std::optional<Wait> result;
-    const auto settled = [&] {
-        if (cancelAsked())
-            result = Wait::Cancelled;
-        else if (const LinePort::DrainStatus status = m_port.drain();
-                 status != LinePort::DrainStatus::Pending)
-            result = status == LinePort::DrainStatus::Done ? Wait::Ready : Wait::Failed;
-        return result.has_value();
-    };
-    m_port.wakeOn(LinePort::Wake::Output);
-    while (!result) {
-        m_clock.waitForEvents(kLossLookMsecs, settled);
-        if (!result && lostMeanwhile())
-            result = Wait::Failed;
-    }
-    m_port.wakeOn(LinePort::Wake::Failure);
-    return *result;
+    return waitOnOutput(kLossLookMsecs, [this]() -> std::optional<Wait> {
+        switch (m_port.drain()) {
+        case LinePort::DrainStatus::Pending:
+            return std::nullopt;
+        case LinePort::DrainStatus::Done:
+            return Wait::Ready;
+        case LinePort::DrainStatus::Failed:
+            break;
+        }
+        return Wait::Failed;
+    });
 }
 
 void TransferLoop::displayUpdate(qint16 percent)

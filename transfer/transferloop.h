@@ -110,6 +110,10 @@ private:
     bool drainQueue();
     Wait waitForQueueBelow(qint64 limit);
     Wait waitForDrain();
+    // Until look() has an answer, a Cancel comes or the port is lost, in the
+    // event loop, woken also by the device taking output.
+    template<typename Look>
+    Wait waitOnOutput(int msecs, Look look);
     void receiveLoop();
     void endCancelledReceive();
     // False once the run has ended.

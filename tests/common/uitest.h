@@ -6,6 +6,8 @@
 #include "ui/forms.h"
 #include "ui/msgbox.h"
 
+#include <QAbstractScrollArea>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QList>
@@ -60,4 +62,16 @@ inline bool noWindowLeft()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return Forms::loadedCount() == 0;
+}
+
+// Qt's composite controls have inner parts of their own (a list's popup, a
+// text box's scroll bars); the program's controls are everything else.
+inline bool isInnerPart(const QWidget *widget)
+{
+    for (const QWidget *up = widget->parentWidget(); up && !up->isWindow();
+         up = up->parentWidget()) {
+        if (qobject_cast<const QComboBox *>(up) || qobject_cast<const QAbstractScrollArea *>(up))
+            return true;
+    }
+    return false;
 }

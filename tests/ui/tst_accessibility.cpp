@@ -21,24 +21,13 @@ QString accessibleName(QWidget *widget)
     return iface ? iface->text(QAccessible::Name).trimmed() : QString();
 }
 
-// Qt's composite controls name their own inner parts (a list's popup, a text
-// box's scroll bars); the program's controls are everything else.
-bool isInnerPart(QWidget *widget, QWidget *window)
-{
-    for (QWidget *up = widget->parentWidget(); up && up != window; up = up->parentWidget()) {
-        if (qobject_cast<QComboBox *>(up) || qobject_cast<QAbstractScrollArea *>(up))
-            return true;
-    }
-    return false;
-}
-
 QStringList unnamedControls(QWidget *window)
 {
     QStringList unnamed;
     if (accessibleName(window).isEmpty())
         unnamed.append(window->objectName() + QStringLiteral(" (the window)"));
     for (QWidget *child : window->findChildren<QWidget *>()) {
-        if (child->isWindow() || isInnerPart(child, window))
+        if (child->isWindow() || isInnerPart(child))
             continue;
         if (accessibleName(child).isEmpty())
             unnamed.append(child->objectName() + QLatin1Char(' ') +

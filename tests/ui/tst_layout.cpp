@@ -66,17 +66,6 @@ void runTexts(Window window)
     page.repaintPage();
 }
 
-// Qt's own parts of a list or a text box, not controls of the window.
-bool isInnerPart(const QWidget *widget)
-{
-    for (const QWidget *up = widget->parentWidget(); up && !up->isWindow();
-         up = up->parentWidget()) {
-        if (qobject_cast<const QComboBox *>(up) || qobject_cast<const QAbstractScrollArea *>(up))
-            return true;
-    }
-    return false;
-}
-
 // Where a text lies when laid out in the room it has, as the control paints
 // it. A text that starts at the left edge may pass the right one by a
 // fraction of a pixel: that is the blank after its last glyph, not a cut.
