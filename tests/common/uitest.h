@@ -65,11 +65,11 @@ inline bool noWindowLeft()
 }
 
 // Qt's composite controls have inner parts of their own (a list's popup, a
-// text box's scroll bars); the program's controls are everything else.
+// text box's scroll bars); the program's controls are everything else. A
+// popup is a window of its own: the search goes on past it.
 inline bool isInnerPart(const QWidget *widget)
 {
-    for (const QWidget *up = widget->parentWidget(); up && !up->isWindow();
-         up = up->parentWidget()) {
+    for (const QWidget *up = widget->parentWidget(); up; up = up->parentWidget()) {
         if (qobject_cast<const QComboBox *>(up) || qobject_cast<const QAbstractScrollArea *>(up))
             return true;
     }
